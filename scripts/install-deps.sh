@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package the Kestrix Command Center needs to build,
+# run and test: compilers and CMake, Qt 5.15 with the QML modules the scenes
+# import, the translation tools, Google Benchmark, clang for the fuzz target,
+# and Xvfb with Mesa for the headless QML tests.
+set -euo pipefail
+
+packages=(
+    # toolchain
+    build-essential cmake ninja-build pkg-config git
+    clang libclang-rt-14-dev
+    libbenchmark-dev
+    # Qt 5.15
+    qtbase5-dev qtdeclarative5-dev qtquickcontrols2-5-dev
+    libqt5charts5-dev libqt5svg5-dev
+    qttools5-dev qttools5-dev-tools
+    # QML modules imported by the scenes and the QML tests
+    qml-module-qtquick2 qml-module-qtquick-window2 qml-module-qtquick-layouts
+    qml-module-qtquick-controls qml-module-qtquick-controls2
+    qml-module-qtquick-templates2 qml-module-qtqml-models2
+    qml-module-qtcharts qml-module-qtgraphicaleffects
+    qml-module-qt-labs-settings qml-module-qt-labs-platform
+    qml-module-qttest
+    # headless display for the QML tests and screenshots
+    xvfb xauth libgl1-mesa-dri
+)
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo_cmd=(sudo)
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -q
+"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${packages[@]}"

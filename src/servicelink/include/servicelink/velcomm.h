@@ -1,0 +1,204 @@
+#pragma once
+
+/// @file
+/// @brief The link: the four regions, their mirrors, and the requests.
+
+#include "servicelink/callback.h"
+#include "servicelink/records.h"
+
+#include "platform/namedevent.h"
+#include "platform/namedmutex.h"
+#include "platform/sharedregion.h"
+#include "platform/tick.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace servicelink {
+
+/// @brief One region as the link holds it.
+struct RegionHandle {
+    platform::SharedRegion mapping;        ///< the open file and its view
+    mode_t securityAttributes = 0;         ///< mode for objects this side creates; 0: the default 0600
+    std::uint64_t committedRecords = 0;    ///< records the committed prefix holds; 0 after a release
+};
+
+/// @brief One table's mirror and bookkeeping.
+template <typename Payload>
+struct TableState {
+    std::uint64_t changeCounter = 0;      ///< +1 by every local modification
+    std::map<std::uint32_t, TableRecord<Payload>> mirror;
+    RegionHeader* header = nullptr;       ///< into the view; null while not connected
+    std::uint64_t lastPublished = 0;      ///< changeCounter at the last publish
+    std::uint64_t lastGeneration = 0;     ///< generation at the last pull or publish
+    std::uint32_t epoch = 0;
+
+    // Diagnostics: the last problem reported for this table and the header it
+    // was seen with, so that each bad header is logged once.
+    int reportedProblem = 0;
+    RegionHeader reportedHeader{};
+};
+
+/// @brief The link proper. Not used directly: Client is the program's end,
+/// ServiceLink the service's.
+///
+/// All operations of one link must come from one thread. Every operation
+/// returns 0 on success and -1 on failure; nothing throws.
+class VelComm {
+public:
+    VelComm(const VelComm&) = delete;
+    VelComm& operator=(const VelComm&) = delete;
+
+    /// @brief Opens the mutex, the events and the four regions.
+    /// @param callback receives every change report; not owned.
+    /// @param serviceEvent when given, receives the service event's handle.
+    /// @return 0 when all four regions are mapped, else -1.
+    std::int32_t vlcommRegister(Callback* callback, platform::NamedEvent** serviceEvent = nullptr);
+
+    /// @brief Closes every object; the mirrors are kept. Always 0.
+    virtual std::int32_t vlcommUnregister();
+
+    /// @brief One supervision and synchronisation step.
+    virtual std::int32_t poll() = 0;
+
+    /// @brief Brings the mirrors up to date and reports every change.
+    /// @return -1 when not connected; 1 when parameter 0 or 1 changed; else 0.
+    std::int32_t pull();
+
+    /// @brief Writes every table changed locally back and sets the notify event.
+    /// @return -1 when not connected or a commit failed; else 0.
+    std::int32_t publish();
+
+    /// @brief pull, then publish, under the mutex. -1 if either failed, else
+    /// pull's result.
+    std::int32_t synchronise();
+
+    // --- Requests ---
+
+    std::int32_t controlCenterGetParameter(std::uint32_t id, std::uint32_t& value) const;
+    std::int32_t controlCenterSetParameter(std::uint32_t id, std::uint32_t value);
+    std::int32_t getApplication(std::uint32_t id, AppInfo& info) const;
+    std::int32_t controlCenterModifyApplication(const AppInfo& info);
+    std::int32_t getSite(std::uint32_t id, SiteInfo& info) const;
+    std::int32_t controlCenterModifySite(const SiteInfo& info);
+    std::int32_t getString(std::uint32_t id, std::u16string& text) const;
+    /// @brief A text longer than 260 units is cut to 260 (and logged).
+    std::int32_t setString(std::uint32_t id, const std::u16string& text);
+    std::int32_t addApplication(const AppInfo& info);
+    std::int32_t addSite(const SiteInfo& info);
+    /// @brief Appends the mirror's application ids, ascending. Always 0.
+    std::int32_t listApplicationIds(std::vector<std::uint32_t>& ids) const;
+    std::int32_t listSiteIds(std::vector<std::uint32_t>& ids) const;
+    /// @brief Erases the entry from the mirror without publishing: -1 when
+    /// something was erased (the removal waits for the next publish), else
+    /// synchronise()'s result.
+    std::int32_t removeApplication(std::uint32_t id);
+    std::int32_t removeSite(std::uint32_t id);
+
+    // --- State ---
+
+    bool isConnected() const noexcept { return m_connected; }
+    bool isAlive() const noexcept { return m_alive; }
+    bool isServiceSide() const noexcept { return m_serviceSide; }
+
+    // --- Platform settings (not part of the protocol) ---
+
+    /// @brief Where the named objects live; empty (the default) means
+    /// platform::objectDirectory() at each registration.
+    void setObjectDirectory(const std::string& directory) { m_objectDirectory = directory; }
+
+    /// @brief Replaces the millisecond tick (tests step and wrap it).
+    void setTickSource(platform::TickSource source, void* context) noexcept;
+
+protected:
+    VelComm();
+    ~VelComm();
+
+    std::uint32_t currentTick() const noexcept { return m_tick(m_tickContext); }
+
+    /// @brief Values of parameters 0 and 1 from the mirror; false if either is absent.
+    bool activeStateValues(std::uint32_t& requested, std::uint32_t& actual) const;
+
+    std::string objectDirectory() const;
+    platform::NamedMutex& linkMutex() noexcept { return m_linkMutex; }
+
+    // Tables, in the order application, site, parameter, string.
+    RegionHandle m_appRegion;
+    TableState<AppInfo> m_apps;
+    RegionHandle m_siteRegion;
+    TableState<SiteInfo> m_sites;
+    RegionHandle m_parameterRegion;
+    TableState<ParameterValue> m_parameters;
+    RegionHandle m_stringRegion;
+    TableState<VlString> m_strings;
+
+    Callback* m_callback = nullptr;
+
+    bool m_connected = false;
+    bool m_serviceSide = true;
+
+    platform::NamedMutex m_linkMutex;
+    platform::NamedEvent m_serviceEvent;
+    platform::NamedEvent m_clientEvent;
+    platform::NamedEvent* m_notify = nullptr;   ///< the event publish sets
+
+    // Heartbeat supervision.
+    bool m_alive = false;
+    std::uint32_t m_lastHeartbeatTick = 0;
+    std::uint32_t m_pollsSinceChange = 0;
+    std::uint32_t m_lastHeartbeat = 0;
+
+private:
+    template <typename Kind> friend struct TableOps;
+    friend struct AppTable;
+    friend struct SiteTable;
+    friend struct ParameterTable;
+    friend struct StringTable;
+
+    void releaseRegions() noexcept;
+    void logRegistrationFailure(const std::string& reason);
+
+    std::string m_objectDirectory;
+    platform::TickSource m_tick = platform::monotonicTick;
+    void* m_tickContext = nullptr;
+    std::string m_lastRegistrationFailure;
+};
+
+/// @brief The program's end of the link: supervises the service's heartbeat.
+class Client final : public VelComm {
+public:
+    Client();
+    ~Client();
+
+    /// @brief pull, report parameter 0/1 changes and heartbeat loss or return
+    /// through Callback::onActiveStateChanged.
+    std::int32_t poll() override;
+};
+
+/// @brief The service's end of the link: a bare VelComm (service side), plus
+/// what only a service does: create the objects and start new epochs.
+class ServiceLink final : public VelComm {
+public:
+    ServiceLink();
+    ~ServiceLink();
+
+    /// @brief Creates (or reuses) the four regions, the mutex and both events
+    /// in the object directory, with @p permissions.
+    /// @return 0, or -1 with the reason logged.
+    std::int32_t createObjects(mode_t permissions = platform::kDefaultObjectMode);
+
+    /// @brief Rebuilds every table from nothing: under the mutex, each region
+    /// gets a new epoch (the old one + 1, never 0), count 0 and generation + 1.
+    /// Call after registering and before publishing the new content.
+    std::int32_t beginNewEpoch();
+
+    /// @brief The service's step: a pull. -1 when not connected.
+    std::int32_t poll() override;
+
+    /// @brief The event the client sets after each table it publishes.
+    platform::NamedEvent& clientEvent() noexcept { return m_clientEvent; }
+};
+
+} // namespace servicelink
