@@ -25,6 +25,21 @@ packages=(
     xvfb xauth libgl1-mesa-dri
 )
 
+# With --if-missing, apt is only run when a package is not installed yet, so
+# the build scripts can call this on every run at no cost.
+if [ "${1:-}" = "--if-missing" ]; then
+    missing=()
+    for package in "${packages[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed"; then
+            missing+=("$package")
+        fi
+    done
+    if [ "${#missing[@]}" -eq 0 ]; then
+        exit 0
+    fi
+    echo "Installing missing packages: ${missing[*]}"
+fi
+
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then
     sudo_cmd=(sudo)
