@@ -151,6 +151,20 @@ struct ManualTick {
     static std::uint32_t read(void* context) { return static_cast<ManualTick*>(context)->now; }
 };
 
+// Lowers this process's file size limit for a scope, so that growing a
+// region fails (EFBIG) as it would on a full /dev/shm.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(unsigned long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    unsigned long m_savedSoft = 0;
+    void (*m_oldHandler)(int) = nullptr;
+};
+
 // Collects the link's log lines while alive.
 class LogCapture {
 public:
