@@ -39,7 +39,8 @@ std::int32_t ServiceLink::createObjects(mode_t permissions)
         }
     }
     // Anything this side creates later (at registration) gets the same mode.
-    m_appRegion.securityAttributes = permissions;
+    for (RegionHandle* region : {&m_appRegion, &m_siteRegion, &m_parameterRegion, &m_stringRegion})
+        region->securityAttributes = permissions;
     return 0;
 }
 

@@ -461,13 +461,13 @@ void VelComm::releaseRegions() noexcept
     }
 }
 
-void VelComm::logRegistrationFailure(const std::string& reason)
+void VelComm::logRegistrationProblem(const std::string& line)
 {
     // A missing service is retried every 200 ms: say why once, not each time.
-    if (reason == m_lastRegistrationFailure)
+    if (line == m_lastRegistrationProblem)
         return;
-    m_lastRegistrationFailure = reason;
-    platform::logLine("registration failed: " + reason);
+    m_lastRegistrationProblem = line;
+    platform::logLine(line);
 }
 
 std::int32_t VelComm::vlcommRegister(Callback* callback, platform::NamedEvent** serviceEvent)
@@ -475,23 +475,24 @@ std::int32_t VelComm::vlcommRegister(Callback* callback, platform::NamedEvent** 
     vlcommUnregister();
 
     const std::string directory = objectDirectory();
+    // What this side creates gets the creator's mode (set by a service), or 0600.
     const mode_t mode = m_appRegion.securityAttributes != 0 ? m_appRegion.securityAttributes
                                                             : platform::kDefaultObjectMode;
     std::string why;
     m_linkMutex = platform::NamedMutex::openOrCreate(platform::objectPath(directory, kLinkMutexName),
                                                      why, mode);
     if (!m_linkMutex.isValid()) {
-        logRegistrationFailure(why);
+        logRegistrationProblem("registration failed: " + why);
         return -1;
     }
     m_serviceEvent = platform::NamedEvent::openOrCreate(
         platform::objectPath(directory, kServiceEventName), why, mode);
     if (!m_serviceEvent.isValid())
-        platform::logLine("service event: " + why);
+        logRegistrationProblem("service event: " + why);
     m_clientEvent = platform::NamedEvent::openOrCreate(
         platform::objectPath(directory, kClientEventName), why, mode);
     if (!m_clientEvent.isValid())
-        platform::logLine("client event: " + why);
+        logRegistrationProblem("client event: " + why);
 
     m_apps.lastPublished = m_apps.lastGeneration = 0;
     m_sites.lastPublished = m_sites.lastGeneration = 0;
@@ -517,7 +518,7 @@ std::int32_t VelComm::vlcommRegister(Callback* callback, platform::NamedEvent** 
         region->committedRecords = 0;
         region->mapping = platform::SharedRegion::open(platform::objectPath(directory, name), why);
         if (!region->mapping.isValid()) {
-            logRegistrationFailure(why);
+            logRegistrationProblem("registration failed: " + why);
             return -1;
         }
     }
@@ -531,9 +532,9 @@ std::int32_t VelComm::vlcommRegister(Callback* callback, platform::NamedEvent** 
     m_pollsSinceChange = 0;
     m_lastHeartbeat = 0;
     m_connected = true;
-    if (!m_lastRegistrationFailure.empty()) {
-        platform::logLine("registered after: " + m_lastRegistrationFailure);
-        m_lastRegistrationFailure.clear();
+    if (!m_lastRegistrationProblem.empty()) {
+        platform::logLine("registered, after: " + m_lastRegistrationProblem);
+        m_lastRegistrationProblem.clear();
     }
     return 0;
 }

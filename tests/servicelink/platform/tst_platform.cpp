@@ -14,7 +14,6 @@
 #include <QtTest>
 
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <future>

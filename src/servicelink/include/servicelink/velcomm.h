@@ -158,12 +158,12 @@ private:
     friend struct StringTable;
 
     void releaseRegions() noexcept;
-    void logRegistrationFailure(const std::string& reason);
+    void logRegistrationProblem(const std::string& line);
 
     std::string m_objectDirectory;
     platform::TickSource m_tick = platform::monotonicTick;
     void* m_tickContext = nullptr;
-    std::string m_lastRegistrationFailure;
+    std::string m_lastRegistrationProblem;
 };
 
 /// @brief The program's end of the link: supervises the service's heartbeat.
