@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <sstream>
 
 namespace servicelink {
@@ -156,6 +157,12 @@ struct TableOps {
                 reportRemoved(id);
             table.mirror.clear();
             table.changeCounter = 0;
+            // The counter starts again at 0: a table this side had published
+            // must still differ from its last-published mark at the next
+            // publish (the reloaded table is written back), also after one
+            // new local change.
+            if (table.lastPublished != 0)
+                table.lastPublished = std::numeric_limits<std::uint64_t>::max();
             // Re-read: a removal report may have written this table meanwhile.
             if (!readHeader(header)) {
                 report(kFault, header, "region " + region.mapping.path()
@@ -746,16 +753,26 @@ std::int32_t VelComm::addApplication(const AppInfo& info)
 {
     if (!m_connected)
         return -1;
+    // Pull first, like every writing request: a new epoch found by the pull
+    // drops the mirror, and must not drop the entry being added.
+    platform::NamedMutexLocker lock(m_linkMutex);
+    const std::int32_t pulled = pull();
     addEntry(m_apps, info);
-    return synchronise();
+    const std::int32_t synchronised = synchronise();
+    return synchronised == -1 ? -1 : std::max(pulled, synchronised);
 }
 
 std::int32_t VelComm::addSite(const SiteInfo& info)
 {
     if (!m_connected)
         return -1;
+    // Pull first, like every writing request: a new epoch found by the pull
+    // drops the mirror, and must not drop the entry being added.
+    platform::NamedMutexLocker lock(m_linkMutex);
+    const std::int32_t pulled = pull();
     addEntry(m_sites, info);
-    return synchronise();
+    const std::int32_t synchronised = synchronise();
+    return synchronised == -1 ? -1 : std::max(pulled, synchronised);
 }
 
 std::int32_t VelComm::listApplicationIds(std::vector<std::uint32_t>& ids) const
