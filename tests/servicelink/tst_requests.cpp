@@ -181,6 +181,36 @@ private slots:
         QCOMPARE(f.client.addApplication(makeApp(2, "again")), 1);
     }
 
+    void theFirstWriteAfterANewEpochIsPublished()
+    {
+        Fixture f;
+        f.files.parameters.writeTable<ParameterValue>(1, 1, {parameter(1, 2, 1)});
+        QVERIFY(f.connect());
+        QCOMPARE(f.client.controlCenterSetParameter(4, 100), 0);   // one publish so far
+        // The service starts again: new epoch, its own new table.
+        f.files.parameters.writeTable<ParameterValue>(1, 2, {parameter(1, 2, 1)});
+        QCOMPARE(f.client.controlCenterSetParameter(4, 200), 0);
+        const auto records = f.files.parameters.readTable<ParameterValue>();
+        QCOMPARE(records.size(), std::size_t(2));
+        QCOMPARE(records[1].id, 4u);
+        QCOMPARE(records[1].payload.value, 200u);
+    }
+
+    void anAddSurvivesATableTheServiceRepublished()
+    {
+        Fixture f;
+        f.files.apps.writeTable<AppInfo>(1, 1, {app(1, 1, "service's")});
+        QVERIFY(f.connect());
+        QCOMPARE(f.client.pull(), 0);
+        f.files.apps.writeTable<AppInfo>(2, 1, {app(2, 1, "service's, later")});
+        QCOMPARE(f.client.addApplication(makeApp(2, "client's")), 0);
+        QVERIFY(f.callback.events.filter("appRemoved").isEmpty());
+        const auto apps = f.files.apps.readTable<AppInfo>();
+        QCOMPARE(apps.size(), std::size_t(2));
+        QCOMPARE(textFromField(apps[0].payload.name), std::u16string(u"service's, later"));
+        QCOMPARE(textFromField(apps[1].payload.name), std::u16string(u"client's"));
+    }
+
     void removalIsPublishedAndSeenByTheService()
     {
         Fixture f;
