@@ -290,6 +290,57 @@ private slots:
         QCOMPARE(value, 5u);
     }
 
+    void aServiceBatchKeepsTheUsersChoicesAndRaisesOnlyWhatChanged()
+    {
+        Fixture f;
+        ServiceLink service;
+        service.setObjectDirectory(f.dir.path());
+        QCOMPARE(service.vlcommRegister(nullptr), 0);
+        AppInfo steam = makeApp(1, "steam", 3);
+        AppInfo zoom = makeApp(2, "zoom", 2);
+        AppInfo git = makeApp(3, "git", 4);
+        QCOMPARE(service.publishApplications({steam, zoom, git}), 0);
+        QCOMPARE(f.files.apps.header().generation, std::uint64_t(1));
+        QCOMPARE(service.setParameters({{2, 1}, {5, 10}, {6, 20}}), 0);
+
+        // The user moves zoom to CRITICAL and pins it.
+        QVERIFY(f.connect());
+        QCOMPARE(f.client.pull(), 0);
+        AppInfo mine{};
+        QCOMPARE(f.client.getApplication(2, mine), 0);
+        mine.priority = 1;
+        mine.isPinned = 1;
+        QCOMPARE(f.client.controlCenterModifyApplication(mine), 0);
+
+        // The service's next batch carries new speeds and its stale priority,
+        // drops git, leaves steam as it was.
+        zoom.downloadSpeed = 4000;
+        QCOMPARE(service.publishApplications({steam, zoom}), 0);
+        const auto apps = f.files.apps.readTable<AppInfo>();
+        QCOMPARE(apps.size(), std::size_t(2));
+        QCOMPARE(apps[0].sequence, std::uint64_t(1));   // steam unchanged
+        QCOMPARE(apps[1].payload.priority, 1u);         // the user's choice stands
+        QCOMPARE(apps[1].payload.isPinned, std::uint8_t(1));
+        QCOMPARE(apps[1].payload.downloadSpeed, 4000u);
+        QCOMPARE(apps[1].sequence, std::uint64_t(3));   // service 1, client 2, service 3
+
+        // Unchanged parameters keep their sequence; nothing changed, nothing raised.
+        QCOMPARE(service.setParameters({{2, 2}, {5, 10}}), 0);
+        const auto parameters = f.files.parameters.readTable<ParameterValue>();
+        QCOMPARE(parameters[0].sequence, std::uint64_t(2));   // heartbeat moved
+        QCOMPARE(parameters[1].sequence, std::uint64_t(1));   // 5 did not
+        const std::uint64_t generation = f.files.parameters.header().generation;
+        QCOMPARE(service.setParameters({{5, 10}}), 0);
+        QCOMPARE(f.files.parameters.header().generation, generation);
+
+        QCOMPARE(service.setStrings({{0, u"eth0"}, {6, std::u16string(300, u'm')}}), 0);
+        f.callback.take();
+        QCOMPARE(f.client.pull(), 0);
+        QCOMPARE(f.callback.take(), (QStringList{"paramChanged 2 2", "appChanged 2 zoom p1 pin1 down4000 up0",
+                                                 "appRemoved 3", "stringAdd 0 eth0",
+                                                 "stringAdd 6 " + QString(260, 'm')}));
+    }
+
     void aServiceStartingAgainIsSeenAsANewEpoch()
     {
         Fixture f;

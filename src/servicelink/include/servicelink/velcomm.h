@@ -197,6 +197,26 @@ public:
     /// @brief The service's step: a pull. -1 when not connected.
     std::int32_t poll() override;
 
+    // --- Batch writes: pull, change many entries, publish once. ---
+
+    /// @brief Makes the application table hold exactly @p apps. Entries whose
+    /// content changes get a greater sequence; entries not in @p apps are
+    /// removed. The priority and pin of an application already in the table
+    /// stay as the table holds them: after an application first appears they
+    /// are the user's. @return publish's result, -1 when not connected.
+    std::int32_t publishApplications(const std::vector<AppInfo>& apps);
+
+    /// @brief The same for sites.
+    std::int32_t publishSites(const std::vector<SiteInfo>& sites);
+
+    /// @brief Sets several parameters in one publish; only values that change
+    /// (or are new) get a greater sequence.
+    std::int32_t setParameters(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& values);
+
+    /// @brief Sets several strings in one publish (each cut to 260 units);
+    /// only texts that change get a greater sequence.
+    std::int32_t setStrings(const std::vector<std::pair<std::uint32_t, std::u16string>>& texts);
+
     /// @brief The event the client sets after each table it publishes.
     platform::NamedEvent& clientEvent() noexcept { return m_clientEvent; }
 };
