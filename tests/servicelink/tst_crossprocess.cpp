@@ -47,132 +47,16 @@ constexpr int kBlockedMs = 200;     // how long "does not get the mutex" is watc
 
 constexpr std::uint64_t kCounterOffset = 16;   // where linkpeer's hammer counts
 
-// One linkpeer process in an object directory. Its stdout is read line by
-// line; its stderr goes to the test's. Killed when the test is done with it.
-class Peer {
+// One linkpeer process in the test's object directory.
+class Peer : public PeerProcess {
 public:
     Peer(const ObjectDir& dir, const QStringList& arguments)
+        : PeerProcess(QStringLiteral(KESTRIX_LINKPEER), dir, arguments)
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("KESTRIX_IPC_DIR"), QString::fromStdString(dir.path()));
-        m_process.setProcessEnvironment(environment);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(KESTRIX_LINKPEER), arguments);
-        if (!m_process.waitForStarted(kStartMs))
-            qWarning("linkpeer did not start: %s", qPrintable(m_process.errorString()));
-    }
-
-    ~Peer()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(kPromptMs);
-        }
-    }
-
-    Peer(const Peer&) = delete;
-    Peer& operator=(const Peer&) = delete;
-
-    // The next line not yet returned, or a null string when none comes
-    // within timeoutMs (or the process ended without one).
-    QString nextLine(int timeoutMs)
-    {
-        QString line;
-        return nextLineMatching([](const QString&) { return true; }, timeoutMs, &line) ? line
-                                                                                      : QString();
-    }
-
-    // Skips lines up to and including the first one equal to expected.
-    bool waitForLine(const QString& expected, int timeoutMs)
-    {
-        return nextLineMatching([&](const QString& line) { return line == expected; }, timeoutMs,
-                                nullptr);
-    }
-
-    // Skips lines up to and including the first one starting with prefix.
-    bool waitForLineStartingWith(const QString& prefix, int timeoutMs, QString* found)
-    {
-        return nextLineMatching([&](const QString& line) { return line.startsWith(prefix); },
-                                timeoutMs, found);
     }
 
     // Writes the start line a waiting hammer reads.
-    bool go()
-    {
-        m_process.write("go\n");
-        return m_process.waitForBytesWritten(kPromptMs);
-    }
-
-    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
-
-    bool finishes(int timeoutMs)
-    {
-        return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(timeoutMs);
-    }
-
-    // Ended by itself with exit code 0.
-    bool endedCleanly() const
-    {
-        return m_process.state() == QProcess::NotRunning
-               && m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
-    }
-
-    // SIGKILL, and wait for the end.
-    bool kill()
-    {
-        m_process.kill();
-        return finishes(kPromptMs);
-    }
-
-    // SIGTERM, and wait for the end.
-    bool terminate()
-    {
-        m_process.terminate();
-        return finishes(kPromptMs);
-    }
-
-    // Every line read so far.
-    QStringList lines()
-    {
-        readAvailable();
-        return m_lines;
-    }
-
-private:
-    bool nextLineMatching(const std::function<bool(const QString&)>& matches, int timeoutMs,
-                          QString* found)
-    {
-        const QDeadlineTimer deadline(timeoutMs);
-        for (;;) {
-            readAvailable();
-            while (m_next < m_lines.size()) {
-                const QString& line = m_lines.at(m_next++);
-                if (matches(line)) {
-                    if (found != nullptr)
-                        *found = line;
-                    return true;
-                }
-            }
-            if (m_process.state() == QProcess::NotRunning || deadline.hasExpired())
-                return false;
-            m_process.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
-        }
-    }
-
-    void readAvailable()
-    {
-        m_partial += m_process.readAllStandardOutput();
-        int end;
-        while ((end = m_partial.indexOf('\n')) >= 0) {
-            m_lines << QString::fromUtf8(m_partial.left(end));
-            m_partial.remove(0, end + 1);
-        }
-    }
-
-    QProcess m_process;
-    QStringList m_lines;
-    int m_next = 0;
-    QByteArray m_partial;
+    bool go() { return writeLine("go"); }
 };
 
 // Runs work on a detached thread of its own. If it hangs (a deadlock), the

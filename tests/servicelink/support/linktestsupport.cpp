@@ -1,5 +1,6 @@
 #include "linktestsupport.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QtTest>
 
@@ -309,6 +310,116 @@ int LogCapture::count(const QString& fragment) const
             ++matches;
     }
     return matches;
+}
+
+PeerProcess::PeerProcess(const QString& program, const ObjectDir& dir, const QStringList& arguments,
+                         const QProcessEnvironment& extra)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("KESTRIX_IPC_DIR"), QString::fromStdString(dir.path()));
+    for (const QString& key : extra.keys())
+        environment.insert(key, extra.value(key));
+    m_process.setProcessEnvironment(environment);
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(program, arguments);
+    if (!m_process.waitForStarted(kPromptMs))
+        qWarning("%s did not start: %s", qPrintable(program), qPrintable(m_process.errorString()));
+}
+
+PeerProcess::~PeerProcess()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(kPromptMs);
+    }
+}
+
+QString PeerProcess::nextLine(int timeoutMs)
+{
+    QString line;
+    return nextLineMatching([](const QString&) { return true; }, timeoutMs, &line) ? line : QString();
+}
+
+bool PeerProcess::waitForLine(const QString& expected, int timeoutMs)
+{
+    return nextLineMatching([&](const QString& line) { return line == expected; }, timeoutMs, nullptr);
+}
+
+bool PeerProcess::waitForLineStartingWith(const QString& prefix, int timeoutMs, QString* found)
+{
+    return nextLineMatching([&](const QString& line) { return line.startsWith(prefix); }, timeoutMs,
+                            found);
+}
+
+bool PeerProcess::waitForLineContaining(const QString& fragment, int timeoutMs, QString* found)
+{
+    return nextLineMatching([&](const QString& line) { return line.contains(fragment); }, timeoutMs,
+                            found);
+}
+
+bool PeerProcess::writeLine(const QByteArray& line)
+{
+    m_process.write(line + '\n');
+    return m_process.waitForBytesWritten(kPromptMs);
+}
+
+bool PeerProcess::finishes(int timeoutMs)
+{
+    return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(timeoutMs);
+}
+
+bool PeerProcess::endedCleanly() const
+{
+    return m_process.state() == QProcess::NotRunning && m_process.exitStatus() == QProcess::NormalExit
+           && m_process.exitCode() == 0;
+}
+
+bool PeerProcess::kill()
+{
+    m_process.kill();
+    return finishes(kPromptMs);
+}
+
+bool PeerProcess::terminate()
+{
+    m_process.terminate();
+    return finishes(kPromptMs);
+}
+
+QStringList PeerProcess::lines()
+{
+    readAvailable();
+    return m_lines;
+}
+
+bool PeerProcess::nextLineMatching(const std::function<bool(const QString&)>& matches, int timeoutMs,
+                                   QString* found)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        readAvailable();
+        while (m_next < m_lines.size()) {
+            const QString& line = m_lines.at(m_next++);
+            if (matches(line)) {
+                if (found != nullptr)
+                    *found = line;
+                return true;
+            }
+        }
+        if (m_process.state() == QProcess::NotRunning || deadline.hasExpired())
+            return false;
+        m_process.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
+    }
+}
+
+void PeerProcess::readAvailable()
+{
+    m_partial += m_process.readAllStandardOutput();
+    int end;
+    while ((end = m_partial.indexOf('\n')) >= 0) {
+        m_lines << QString::fromUtf8(m_partial.left(end));
+        m_partial.remove(0, end + 1);
+    }
 }
 
 } // namespace linktest

@@ -12,11 +12,15 @@
 
 #include "platform/log.h"
 
+#include <QByteArray>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -175,6 +179,52 @@ public:
 
 private:
     platform::LogSink m_previous;
+};
+
+// Another program started in the test's object directory (KESTRIX_IPC_DIR),
+// read line by line from its stdout; its stderr goes to the test's. Killed,
+// if still running, when the test is done with it. Every wait is bounded.
+class PeerProcess {
+public:
+    PeerProcess(const QString& program, const ObjectDir& dir, const QStringList& arguments,
+                const QProcessEnvironment& extra = QProcessEnvironment());
+    ~PeerProcess();
+    PeerProcess(const PeerProcess&) = delete;
+    PeerProcess& operator=(const PeerProcess&) = delete;
+
+    // The next line not yet returned, or a null string when none comes within
+    // timeoutMs (or the process ended without one).
+    QString nextLine(int timeoutMs);
+    // Skips lines up to and including the first one equal to expected.
+    bool waitForLine(const QString& expected, int timeoutMs);
+    // Skips lines up to and including the first one starting with prefix.
+    bool waitForLineStartingWith(const QString& prefix, int timeoutMs, QString* found = nullptr);
+    // Skips lines up to and including the first one containing fragment.
+    bool waitForLineContaining(const QString& fragment, int timeoutMs, QString* found = nullptr);
+
+    bool writeLine(const QByteArray& line);
+    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
+    bool finishes(int timeoutMs);
+    // Ended by itself with exit code 0.
+    bool endedCleanly() const;
+    int exitCode() const { return m_process.exitCode(); }
+    // SIGKILL / SIGTERM, and wait for the end.
+    bool kill();
+    bool terminate();
+    // Every line read so far.
+    QStringList lines();
+
+    static constexpr int kPromptMs = 5000;
+
+private:
+    bool nextLineMatching(const std::function<bool(const QString&)>& matches, int timeoutMs,
+                          QString* found);
+    void readAvailable();
+
+    QProcess m_process;
+    QStringList m_lines;
+    int m_next = 0;
+    QByteArray m_partial;
 };
 
 } // namespace linktest
