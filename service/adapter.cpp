@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cctype>
+#include <cstdlib>
 #include <dirent.h>
 #include <fstream>
 #include <ifaddrs.h>
@@ -165,7 +166,10 @@ bool arpEntryComplete(const std::string& arpText, const std::string& address)
         std::string ip, type, flags;
         if (!(fields >> ip >> type >> flags) || ip != address)
             continue;
-        const unsigned long value = std::stoul(flags, nullptr, 16);
+        char* end = nullptr;
+        const unsigned long value = std::strtoul(flags.c_str(), &end, 16);
+        if (end == flags.c_str() || *end != '\0')
+            continue;   // an unreadable line says nothing
         return (value & 0x2) != 0;   // ATF_COM: the neighbour answered
     }
     return false;
@@ -237,8 +241,10 @@ Adapter discoverAdapter(const HostPaths& paths)
     adapter.ipv6 = addresses.ipv6;
     adapter.gateway = route.gateway;
 
-    const bool up = firstLine(base + "/operstate") == "up";
+    // Tunnels (tun, WireGuard) report their state as "unknown" but carry traffic.
+    const std::string operstate = firstLine(base + "/operstate");
     const bool carrier = firstLine(base + "/carrier") == "1";
+    const bool up = operstate == "up" || (operstate == "unknown" && carrier);
     adapter.state = up && carrier ? kNicReady : kNicNoLink;
     adapter.router = !route.gateway.empty()
                              && arpEntryComplete(readFile(paths.procNet + "/arp"), route.gateway)

@@ -62,7 +62,7 @@ std::string fileNameFor(const std::string& name, bool site)
 
 bool makeDirectories(const std::string& path)
 {
-    for (std::size_t slash = 1; slash != std::string::npos;) {
+    for (std::size_t slash = 0; slash != std::string::npos;) {
         slash = path.find('/', slash + 1);
         const std::string part = path.substr(0, slash);
         if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)

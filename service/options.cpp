@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <getopt.h>
 
@@ -13,6 +14,11 @@ bool toNumber(const char* text, double minimum, double maximum, double& value)
     char* end = nullptr;
     value = std::strtod(text, &end);
     return errno == 0 && end != text && *end == '\0' && value >= minimum && value <= maximum;
+}
+
+bool toWhole(const char* text, double minimum, double maximum, double& value)
+{
+    return toNumber(text, minimum, maximum, value) && value == static_cast<double>(static_cast<std::int64_t>(value));
 }
 
 } // namespace
@@ -85,38 +91,43 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
         {"help", no_argument, nullptr, kHelp},
         {nullptr, 0, nullptr, 0},
     };
-    optind = 1;
+    optind = 0;   // 0, not 1: also resets getopt's position inside a group like -xh
     opterr = 0;
     for (;;) {
         const int option = getopt_long(argc, argv, "h", longOptions, nullptr);
         if (option == -1)
             break;
         double value = 0;
+        auto check = [&](bool valid) {
+            if (!valid)
+                error = std::string("invalid value '") + optarg + "' for --" + longOptions[option - kDemo].name;
+            return valid;
+        };
         auto number = [&](double minimum, double maximum) {
-            if (toNumber(optarg, minimum, maximum, value))
-                return true;
-            error = std::string("invalid value '") + optarg + "' for --" + longOptions[option - kDemo].name;
-            return false;
+            return check(toNumber(optarg, minimum, maximum, value));
+        };
+        auto whole = [&](double minimum, double maximum) {
+            return check(toWhole(optarg, minimum, maximum, value));
         };
         switch (option) {
         case kDemo: options.demo = true; break;
         case kNoDemo: options.demo = false; break;
-        case kSeed: if (!number(0, 1e18)) return false; options.seed = static_cast<std::uint64_t>(value); break;
-        case kApps: if (!number(0, 100000)) return false; options.apps = static_cast<int>(value); break;
-        case kSites: if (!number(0, 100000)) return false; options.sites = static_cast<int>(value); break;
+        case kSeed: if (!whole(0, 1e18)) return false; options.seed = static_cast<std::uint64_t>(value); break;
+        case kApps: if (!whole(0, 100000)) return false; options.apps = static_cast<int>(value); break;
+        case kSites: if (!whole(0, 100000)) return false; options.sites = static_cast<int>(value); break;
         case kChurn: options.churn = true; break;
-        case kNicState: if (!number(0, 0xFFFFFFFF)) return false; options.nicState = static_cast<int>(value); break;
-        case kVendor: if (!number(0, 0xFFFFFFFF)) return false; options.vendor = static_cast<int>(value); break;
+        case kNicState: if (!whole(0, 0x7FFFFFFF)) return false; options.nicState = static_cast<int>(value); break;
+        case kVendor: if (!whole(0, 0x7FFFFFFF)) return false; options.vendor = static_cast<int>(value); break;
         case kFake: options.fakeAdapter = true; break;
-        case kDownLimit: if (!number(0, 0xFFFFFFFF)) return false; options.downLimit = static_cast<std::uint32_t>(value); break;
-        case kUpLimit: if (!number(0, 0xFFFFFFFF)) return false; options.upLimit = static_cast<std::uint32_t>(value); break;
+        case kDownLimit: if (!whole(0, 0xFFFFFFFF)) return false; options.downLimit = static_cast<std::uint32_t>(value); break;
+        case kUpLimit: if (!whole(0, 0xFFFFFFFF)) return false; options.upLimit = static_cast<std::uint32_t>(value); break;
         case kInactive: options.active = false; break;
         case kOffer: if (!number(0, 1e6)) return false; options.offerUpdate = value; break;
         case kFail: options.failUpdate = true; break;
         case kDownload: if (!number(0, 3600)) return false; options.downloadSeconds = value; break;
         case kStall: if (!number(0, 1e6)) return false; options.stallHeartbeatAfter = value; break;
-        case kHeartbeat: if (!number(1, 60000)) return false; options.heartbeatMs = static_cast<int>(value); break;
-        case kTick: if (!number(10, 600000)) return false; options.tickMs = static_cast<int>(value); break;
+        case kHeartbeat: if (!whole(1, 60000)) return false; options.heartbeatMs = static_cast<int>(value); break;
+        case kTick: if (!whole(10, 600000)) return false; options.tickMs = static_cast<int>(value); break;
         case kIconDir: options.iconDirectory = optarg; break;
         case kMode: {
             char* end = nullptr;
@@ -132,7 +143,15 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
         case kHelp:
         case 'h': options.help = true; break;
         default:
-            error = std::string("unknown option '") + argv[optind - 1] + "'";
+            if (optopt >= kDemo && optopt <= kHelp) {
+                const struct option& known = longOptions[optopt - kDemo];
+                error = std::string("--") + known.name
+                        + (known.has_arg == required_argument ? " needs a value" : " takes no value");
+            } else if (optopt > 0 && optopt < 128) {
+                error = std::string("unknown option '-") + static_cast<char>(optopt) + "'";
+            } else {
+                error = std::string("unknown option '") + argv[optind - 1] + "'";
+            }
             return false;
         }
     }
