@@ -149,12 +149,11 @@ struct TableOps {
 
         if (Kind::checksEpoch && header.epoch != table.epoch) {
             table.epoch = header.epoch;
-            std::vector<std::uint32_t> ids;
-            ids.reserve(table.mirror.size());
-            for (const auto& entry : table.mirror)
-                ids.push_back(entry.first);
-            for (std::uint32_t id : ids)
-                reportRemoved(id);
+            // Dropped now, reported below: a request issued from one of those
+            // reports pulls this table again, and that pull must neither see
+            // the old entries nor report anything before their removal.
+            for (auto entry = table.mirror.rbegin(); entry != table.mirror.rend(); ++entry)
+                table.pendingRemovals.push_back(entry->first);
             table.mirror.clear();
             table.changeCounter = 0;
             // The counter starts again at 0: a table this side had published
@@ -163,13 +162,21 @@ struct TableOps {
             // new local change.
             if (table.lastPublished != 0)
                 table.lastPublished = std::numeric_limits<std::uint64_t>::max();
+            table.lastGeneration = header.generation - 1;
+        }
+
+        if (!table.pendingRemovals.empty()) {
+            while (!table.pendingRemovals.empty()) {
+                const std::uint32_t id = table.pendingRemovals.back();
+                table.pendingRemovals.pop_back();
+                reportRemoved(id);
+            }
             // Re-read: a removal report may have written this table meanwhile.
             if (!readHeader(header)) {
                 report(kFault, header, "region " + region.mapping.path()
                                            + " shorter than its header; table left unchanged");
                 return;
             }
-            table.lastGeneration = header.generation - 1;
         }
 
         if (header.generation == table.lastGeneration)
@@ -260,10 +267,10 @@ struct TableOps {
             auto found = table.mirror.find(id);
             if (found == table.mirror.end() || found->second.mark != 1)
                 continue;
+            // Out of the mirror before the report: a request issued from it
+            // pulls again and must not find (and report) this entry again.
+            table.mirror.erase(found);
             reportRemoved(id);
-            found = table.mirror.find(id);
-            if (found != table.mirror.end())
-                table.mirror.erase(found);
         }
     }
 

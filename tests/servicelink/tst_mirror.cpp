@@ -17,6 +17,15 @@ class HookedCallback : public RecordingCallback {
 public:
     std::function<void(std::uint32_t, std::uint32_t)> onParameter;
     std::function<void(std::uint32_t)> onApp;
+    std::function<void(std::uint32_t)> onParameterGone;
+
+    std::int32_t onParameterRemoved(std::uint32_t id) override
+    {
+        RecordingCallback::onParameterRemoved(id);
+        if (onParameterGone)
+            onParameterGone(id);
+        return 0;
+    }
 
     std::int32_t onParameterChanged(std::uint32_t id, std::uint32_t value) override
     {
@@ -317,6 +326,48 @@ private slots:
         // Nothing of it is read back as a change.
         QCOMPARE(f.client.pull(), 0);
         QVERIFY(f.callback.events.isEmpty());
+    }
+
+    void aRemovalReportMayWriteDuringThePull()
+    {
+        Fixture f;
+        f.files.parameters.writeTable<ParameterValue>(
+            1, 1, {parameter(1, 0, 0), parameter(1, 1, 0), parameter(1, 5, 7), parameter(1, 6, 8)});
+        QVERIFY(f.connect());
+        f.client.pull();
+        f.callback.take();
+
+        // The service drops 5 and 6; the program answers the first removal with a write.
+        int writes = 0;
+        f.callback.onParameterGone = [&](std::uint32_t id) {
+            if (id == 5) {
+                ++writes;
+                QCOMPARE(f.client.controlCenterSetParameter(9, 1), 0);
+            }
+        };
+        f.files.parameters.writeTable<ParameterValue>(2, 1, {parameter(1, 0, 0), parameter(1, 1, 0)});
+        QCOMPARE(f.client.pull(), 0);
+        QCOMPARE(writes, 1);
+        QCOMPARE(f.callback.take(), (QStringList{"paramRemoved 5", "paramRemoved 6"}));
+        // The write went out without the removed entries.
+        const auto records = f.files.parameters.readTable<ParameterValue>();
+        QCOMPARE(records.size(), std::size_t(3));
+        QCOMPARE(records[2].id, 9u);
+
+        // The same during a new epoch: every old entry reported once, then the new table.
+        f.callback.onParameterGone = [&](std::uint32_t id) {
+            if (id == 0)
+                QCOMPARE(f.client.controlCenterSetParameter(4, 100), 0);
+        };
+        f.files.parameters.writeTable<ParameterValue>(1, 2, {parameter(1, 0, 1), parameter(1, 1, 1)});
+        QCOMPARE(f.client.pull(), 0);
+        QCOMPARE(f.callback.take(), (QStringList{"paramRemoved 0", "paramRemoved 1", "paramRemoved 9",
+                                                 "paramAdd 0 1", "paramAdd 1 1"}));
+        std::uint32_t value = 0;
+        QCOMPARE(f.client.controlCenterGetParameter(4, value), 0);
+        QCOMPARE(value, 100u);
+        QCOMPARE(f.client.controlCenterGetParameter(0, value), 0);
+        QCOMPARE(value, 1u);
     }
 
     void aCountBeyondTheFileIsReadOnlyAsFarAsTheFileGoes()

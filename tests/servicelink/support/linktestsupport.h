@@ -125,6 +125,7 @@ struct ServiceFiles {
 // Records every report as one line, in order ("appAdd 7 firefox p4 pin0").
 class RecordingCallback : public Callback {
 public:
+    virtual ~RecordingCallback() = default;   // tests hold some in shared pointers
     std::int32_t onActiveStateChanged(std::uint32_t requested, std::uint32_t actual,
                                       bool heartbeat) override;
     std::int32_t onParameterChanged(std::uint32_t id, std::uint32_t value) override;

@@ -34,6 +34,10 @@ struct TableState {
     std::uint64_t lastPublished = 0;      ///< changeCounter at the last publish
     std::uint64_t lastGeneration = 0;     ///< generation at the last pull or publish
     std::uint32_t epoch = 0;
+    /// Ids of the entries a new epoch dropped whose removal is still to be
+    /// reported, highest id first (taken from the back: reported ascending);
+    /// any pull of the table reports them before anything else.
+    std::vector<std::uint32_t> pendingRemovals;
 
     // Diagnostics: the last problem reported for this table and the header it
     // was seen with, so that each bad header is logged once.
@@ -91,9 +95,9 @@ public:
     /// @brief Appends the mirror's application ids, ascending. Always 0.
     std::int32_t listApplicationIds(std::vector<std::uint32_t>& ids) const;
     std::int32_t listSiteIds(std::vector<std::uint32_t>& ids) const;
-    /// @brief Erases the entry from the mirror without publishing: -1 when
-    /// something was erased (the removal waits for the next publish), else
-    /// synchronise()'s result.
+    /// @brief A writing request that removes: under the mutex, pull, erase the
+    /// entry and publish the table without it (publish's result). When no
+    /// entry has the id, only synchronise()'s result.
     std::int32_t removeApplication(std::uint32_t id);
     std::int32_t removeSite(std::uint32_t id);
 
