@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the project and runs it. Until the window lands, "running" means
-# measuring the service link: the benchmarks print their figures.
+# starting the demo traffic service in the foreground (Ctrl-C stops it);
+# extra arguments go to it (see kestrix-service --help).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/build.sh
-exec build/bench/servicelink_bench "$@"
+exec build/service/kestrix-service --demo "$@"
