@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs every Debian 12 package the Kestrix Command Center needs to build,
 # run and test: compilers and CMake, Qt 5.15 with the QML modules the scenes
-# import, the translation tools, Google Benchmark, clang for the fuzz target,
-# and Xvfb with Mesa for the headless QML tests.
+# import, the translation tools, the font of the images rendered at build
+# time, Google Benchmark, clang for the fuzz target, and Xvfb with Mesa for
+# the headless QML tests.
 set -euo pipefail
 
 packages=(
@@ -14,6 +15,8 @@ packages=(
     qtbase5-dev qtdeclarative5-dev qtquickcontrols2-5-dev
     libqt5charts5-dev libqt5svg5-dev
     qttools5-dev qttools5-dev-tools
+    # the font of the text in the images rendered at build time (src/res)
+    fonts-dejavu-core
     # QML modules imported by the scenes and the QML tests
     qml-module-qtquick2 qml-module-qtquick-window2 qml-module-qtquick-layouts
     qml-module-qtquick-controls qml-module-qtquick-controls2
