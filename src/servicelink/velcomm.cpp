@@ -826,4 +826,19 @@ std::int32_t VelComm::removeSite(std::uint32_t id)
     return removeEntry(*this, m_linkMutex, m_sites, id);
 }
 
+// A service takes parameters and strings out of its tables the same way.
+std::int32_t ServiceLink::removeParameter(std::uint32_t id)
+{
+    if (!m_connected)
+        return -1;
+    return removeEntry(*this, m_linkMutex, m_parameters, id);
+}
+
+std::int32_t ServiceLink::removeString(std::uint32_t id)
+{
+    if (!m_connected)
+        return -1;
+    return removeEntry(*this, m_linkMutex, m_strings, id);
+}
+
 } // namespace servicelink

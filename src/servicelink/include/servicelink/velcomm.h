@@ -221,6 +221,11 @@ public:
     /// only texts that change get a greater sequence.
     std::int32_t setStrings(const std::vector<std::pair<std::uint32_t, std::u16string>>& texts);
 
+    /// @brief Takes a parameter or a string out of its table (a writing
+    /// request: pull, erase, publish); only synchronises when it is not there.
+    std::int32_t removeParameter(std::uint32_t id);
+    std::int32_t removeString(std::uint32_t id);
+
     /// @brief The event the client sets after each table it publishes.
     platform::NamedEvent& clientEvent() noexcept { return m_clientEvent; }
 };

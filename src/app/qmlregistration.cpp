@@ -1,0 +1,27 @@
+#include "app/qmlregistration.h"
+
+#include "app/launcher.h"
+#include "app/startup.h"
+
+#include "models/appcontroller.h"
+#include "models/overviewmodel.h"
+#include "models/sortfilterproxymodel.h"
+
+#include "bridge/libclient.h"
+
+#include <QQmlEngine>
+
+void registerQmlTypes()
+{
+    qRegisterMetaType<LibClient::UpdateState>("LibClient::UpdateState");
+    qRegisterMetaType<QSharedPointer<AppItem>>("QSharedPointer<AppItem>");
+    qRegisterMetaType<AppItem::AppType>("AppItem::AppType");
+
+    const char* uri = "org.netvane.data";
+    qmlRegisterType<SortFilterProxyModel>(uri, 1, 0, "SortFilterProxyModel");
+    qmlRegisterType<OverviewModel>(uri, 1, 0, "OverviewModel");
+    qmlRegisterType<AppController>(uri, 1, 0, "AppController");
+    qmlRegisterType<StartUp>(uri, 1, 0, "StartUp");
+    qmlRegisterType<LibClient>(uri, 1, 0, "LibClient");
+    qmlRegisterType<Launcher>(uri, 1, 0, "Launcher");
+}

@@ -1,0 +1,383 @@
+#include "bridge/libclient.h"
+
+#include "servicelink/velcomm.h"
+
+#include "platform/log.h"
+
+#include <QDebug>
+#include <QFile>
+
+namespace {
+
+QString fromField(const servicelink::TextField& field)
+{
+    return QString::fromStdU16String(servicelink::textFromField(field));
+}
+
+// The link's own diagnostics join the program's log.
+void routeLinkDiagnostics()
+{
+    static const bool routed = [] {
+        platform::setLogSink([](const std::string& line) {
+            qDebug().noquote() << "servicelink:" << QString::fromStdString(line);
+        });
+        return true;
+    }();
+    Q_UNUSED(routed)
+}
+
+} // namespace
+
+LibClient::LibClient(QObject* parent)
+    : QObject(parent), link(std::make_unique<servicelink::Client>())
+{
+    routeLinkDiagnostics();
+    registerClient();
+    vendorNames = {
+        {1, QStringLiteral("velmora")},    {2, QStringLiteral("asus")},
+        {3, QStringLiteral("asrock")},     {4, QStringLiteral("gigabyte")},
+        {5, QStringLiteral("sonnet")},     {6, QStringLiteral("supermicro")},
+        {7, QStringLiteral("dell")},       {8, QStringLiteral("msi")},
+        {9, QStringLiteral("caldigit")},   {10, QStringLiteral("inxtron")},
+        {11, QStringLiteral("synology")},
+    };
+}
+
+LibClient::~LibClient()
+{
+    const std::int32_t result = link->vlcommUnregister();
+    if (result != 0)
+        qDebug() << "vlcommUnregister() failed err " << result;
+}
+
+void LibClient::registerClient()
+{
+    const std::int32_t result = link->vlcommRegister(this);
+    qDebug() << (result == 0 ? "Register success" : "Register failed");
+    registered = result == 0;
+    emit newState(registered ? SERVER_STATE_REGISTERED : SERVER_STATE_REGISTER_FAILED);
+}
+
+void LibClient::pollService()
+{
+    if (!registered)
+        registerClient();
+    else
+        link->poll();
+}
+
+std::int32_t LibClient::onActiveStateChanged(std::uint32_t requested, std::uint32_t actual,
+                                             bool heartbeat)
+{
+    qDebug() << "controlCenterActiveStateChanged requested" << requested << " actual " << actual
+             << " heartbeat " << heartbeat;
+    const bool connected = heartbeat;
+    if (connected != serverConnected) {
+        serverConnected = connected;
+        emit newServerConnectionState(serverConnected);
+    }
+    activated = actual != 0 && heartbeat;
+    emit sendStateChanged(activated);
+    return 0;
+}
+
+void LibClient::handleParameter(uint id, uint value)
+{
+    switch (id) {
+    case 3:
+        uploadLimit = value;
+        emit newSpeedLimit(downloadLimit, value);
+        break;
+    case 4:
+        downloadLimit = value;
+        emit newSpeedLimit(value, uploadLimit);
+        break;
+    case 5:
+        emit newUploadSpeed(value);
+        break;
+    case 6:
+        emit newDownloadSpeed(value);
+        break;
+    case 7:
+        emit newNicServiceState(value == 0, getNicStateString(value));
+        break;
+    case 8:
+        emit newRouterState(value == 0);
+        break;
+    case 9:
+        libIdHandler(value);
+        break;
+    case 10:
+        emit newUpdateState(static_cast<UpdateState>(value));
+        break;
+    case 11:
+        emit newUpdateProgressNumeral(value);
+        break;
+    case 12:
+        emit newProgressDenominator(value);
+        break;
+    default:
+        break;   // 0 is written, 1 and 2 belong to the link, 13 and up mean nothing here
+    }
+}
+
+std::int32_t LibClient::onParameterAdd(std::uint32_t id, std::uint32_t value)
+{
+    qDebug() << "controlCenterCallbackOnParameterAdd id " << id << " value " << value;
+    handleParameter(id, value);
+    return 0;
+}
+
+std::int32_t LibClient::onParameterChanged(std::uint32_t id, std::uint32_t value)
+{
+    handleParameter(id, value);
+    qDebug() << "controlCenterCallbackOnParameterChanged id " << id << " value " << value;
+    return 0;
+}
+
+std::int32_t LibClient::onParameterRemoved(std::uint32_t id)
+{
+    qDebug() << "controlCenterCallbackOnParameterRemoved id " << id;
+    handleParameter(id, 0);
+    return 0;
+}
+
+void LibClient::handleString(uint id, const QString& text)
+{
+    switch (id) {
+    case 0:
+        emit newAdapterName(text);
+        break;
+    case 1:
+        emit newIp4Address(text);
+        break;
+    case 2:
+        emit newIp6Address(text);
+        break;
+    case 3:
+        emit newMacAddress(text);
+        break;
+    case 4:
+        emit newGatewayAddress(text);
+        break;
+    case 5:
+        emit newNetMask(text);
+        break;
+    case 6:
+        emit newAdapterModel(text);
+        break;
+    case 7:
+        updateCommandHead = text;
+        if (!updateCommandTail.isEmpty()) {
+            updateCommand = updateCommandHead + updateCommandTail;
+            emit newUpdateExecuteCommand(updateCommand);
+        }
+        break;
+    case 8:
+        updateCommandTail = text;
+        if (!updateCommandHead.isEmpty()) {
+            updateCommand = updateCommandHead + updateCommandTail;
+            emit newUpdateExecuteCommand(updateCommand);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+std::int32_t LibClient::onStringAdd(std::uint32_t id, const std::u16string& text)
+{
+    const QString value = QString::fromStdU16String(text);
+    handleString(id, value);
+    qDebug() << "controlCenterCallbackOnStringAdd id " << id << " string " << value;
+    return 0;
+}
+
+std::int32_t LibClient::onStringChanged(std::uint32_t id, const std::u16string& text)
+{
+    const QString value = QString::fromStdU16String(text);
+    handleString(id, value);
+    qDebug() << "controlCenterCallbackOnStringChanged id " << id << " string " << value;
+    return 0;
+}
+
+std::int32_t LibClient::onStringRemoved(std::uint32_t id)
+{
+    handleString(id, QString());
+    qDebug() << "controlCenterCallbackOnStringRemoved id " << id;
+    return 0;
+}
+
+QSharedPointer<AppItem> LibClient::itemFromAppInfo(const servicelink::AppInfo& info) const
+{
+    QSharedPointer<AppItem> item = QSharedPointer<AppItem>::create(info.id);
+    item->setId(info.id);
+    item->setName(fromField(info.name));
+    item->setIconPath(fromField(info.iconPath));
+    item->setPin(info.isPinned != 0);
+    item->setDownloadSpeed(info.downloadSpeed);
+    item->setUploadSpeed(info.uploadSpeed);
+    item->setProcessClass(info.processClass);
+    item->setPriority(static_cast<qint32>(info.priority));
+    item->setType(AppItem::APP_TYPE_APPLICATION);
+    return item;
+}
+
+QSharedPointer<AppItem> LibClient::itemFromSiteInfo(const servicelink::SiteInfo& info) const
+{
+    QSharedPointer<AppItem> item = QSharedPointer<AppItem>::create(info.id);
+    item->setId(info.id);
+    item->setName(fromField(info.name));
+    item->setIconPath(fromField(info.iconPath));
+    item->setPin(info.isPinned != 0);
+    item->setDownloadSpeed(info.downloadSpeed);
+    item->setUploadSpeed(info.uploadSpeed);
+    item->setPriority(static_cast<qint32>(info.priority));
+    item->setType(AppItem::APP_TYPE_SITE);
+    return item;
+}
+
+std::int32_t LibClient::onAppAdd(std::uint32_t id, const servicelink::AppInfo& info)
+{
+    qDebug() << "controlCenterCallbackOnAppAdd id " << id;
+    QSharedPointer<AppItem> item = itemFromAppInfo(info);
+    item->debugPrint();
+    emit appAdded(item);
+    return 0;
+}
+
+std::int32_t LibClient::onAppChanged(std::uint32_t id, const servicelink::AppInfo& info)
+{
+    qDebug() << "controlCenterCallbackOnAppChanged id " << id;
+    QSharedPointer<AppItem> item = itemFromAppInfo(info);
+    item->debugPrint();
+    emit appChanged(item);
+    return 0;
+}
+
+std::int32_t LibClient::onAppRemoved(std::uint32_t id)
+{
+    qDebug() << "controlCenterCallbackOnAppRemoved id " << id;
+    emit appRemoved(id, AppItem::APP_TYPE_APPLICATION);
+    return 0;
+}
+
+std::int32_t LibClient::onSiteAdd(std::uint32_t id, const servicelink::SiteInfo& info)
+{
+    qDebug() << "controlCenterCallbackOnSiteAdd id " << id;
+    QSharedPointer<AppItem> item = itemFromSiteInfo(info);
+    item->debugPrint();
+    emit appAdded(item);
+    return 0;
+}
+
+std::int32_t LibClient::onSiteChanged(std::uint32_t id, const servicelink::SiteInfo& info)
+{
+    qDebug() << "controlCenterCallbackOnSiteChanged id " << id;
+    QSharedPointer<AppItem> item = itemFromSiteInfo(info);
+    item->debugPrint();
+    emit appChanged(item);
+    return 0;
+}
+
+std::int32_t LibClient::onSiteRemoved(std::uint32_t id)
+{
+    qDebug() << "controlCenterCallbackOnSiteRemoved id " << id;
+    emit appRemoved(id, AppItem::APP_TYPE_SITE);
+    return 0;
+}
+
+void LibClient::libIdHandler(uint vendorId)
+{
+    const QString key = vendorNames.value(static_cast<int>(vendorId));
+    QString url = QStringLiteral("qrc:/res/") + key + QStringLiteral("_logo.png");
+    if (!QFile::exists(QStringLiteral(":/res/") + key + QStringLiteral("_logo.png"))) {
+        qDebug() << "LibClient::libIdHandler " << "logo file not found << " << url;
+        url = QStringLiteral("qrc:/res/") + vendorNames.value(1) + QStringLiteral("_logo.png");
+    }
+    emit newVendorLogo(url);
+}
+
+QString LibClient::getNicStateString(uint code) const
+{
+    switch (code) {
+    case 0:
+        return QStringLiteral("SERVICE IS OK");
+    case 1:
+        return tr("NO KESTRIX ADAPTER FOUND");
+    case 2:
+        return tr("UNSUPPORTED CONFIGURATION");
+    case 3:
+        return tr("NO LINK");
+    case 4:
+        return tr("DRIVER NOT FOUND");
+    case 5:
+        return tr("CAN NOT LOAD CALLOUT DRIVER");
+    case 6:
+        return tr("CAN NOT LOAD FILTER DRIVER");
+    default:
+        qDebug() << "getNicStateString unhandled value";
+        return QString();
+    }
+}
+
+void LibClient::SetActivated(bool on)
+{
+    if (on == activated)
+        return;
+    if (!on) {
+        setParameter(0, 0);
+        activated = false;
+    } else {
+        // The flag follows when the service confirms.
+        setParameter(0, 1);
+    }
+    qDebug() << "SetActivated " << on;
+}
+
+void LibClient::setParameter(uint id, uint value)
+{
+    const std::int32_t result = link->controlCenterSetParameter(id, value);
+    qDebug() << "controlCenterSetParameter " << id << " value " << value << " returned " << result;
+}
+
+void LibClient::setDownloadLimit(uint limit)
+{
+    setParameter(4, limit);
+}
+
+void LibClient::setUploadLimit(uint limit)
+{
+    setParameter(3, limit);
+}
+
+void LibClient::writeUpdateState(uint state)
+{
+    setParameter(10, state);
+}
+
+void LibClient::updateApp(QSharedPointer<AppItem> app)
+{
+    if (!app)
+        return;
+    qDebug() << "Update app id " << app->id() << "app type " << static_cast<int>(app->type());
+    if (app->type() == AppItem::APP_TYPE_APPLICATION) {
+        servicelink::AppInfo info{};
+        if (link->getApplication(app->id(), info) != 0)
+            return;
+        info.priority = static_cast<std::uint32_t>(app->priority());
+        info.isPinned = app->pin() ? 1 : 0;
+        link->controlCenterModifyApplication(info);
+        qDebug() << "controlCenterModifyApplication id " << app->id() << " priority "
+                 << app->priority() << " isPinned " << app->pin();
+    } else if (app->type() == AppItem::APP_TYPE_SITE) {
+        servicelink::SiteInfo info{};
+        if (link->getSite(app->id(), info) != 0)
+            return;
+        info.priority = static_cast<std::uint32_t>(app->priority());
+        info.isPinned = app->pin() ? 1 : 0;
+        link->controlCenterModifySite(info);
+        qDebug() << "controlCenterModifySite id " << app->id() << " priority " << app->priority()
+                 << " isPinned " << app->pin();
+    }
+}

@@ -1,0 +1,147 @@
+#include "models/overviewmodel.h"
+
+#include <QDebug>
+
+OverviewModel::OverviewModel(QObject* parent) : QAbstractListModel(parent)
+{
+    m_roleNames = {
+        {AppIdRole, "appId"},
+        {PinRole, "pin"},
+        {PriorityRole, "priority"},
+        {AdaptedPriorityRole, "adaptedPriority"},
+        {TypeRole, "type"},
+        {UploadSpeedRole, "uploadSpeed"},
+        {DownloadSpeedRole, "downloadSpeed"},
+        {AppIconRole, "appIcon"},
+        {AppNameRole, "appName"},
+        {AppProcessClassRole, "appProcessClass"},
+    };
+}
+
+int OverviewModel::rowCount(const QModelIndex&) const
+{
+    return m_rows.size();
+}
+
+QVariant OverviewModel::data(const QModelIndex& index, int role) const
+{
+    const QSharedPointer<AppItem> item = itemAt(index.row());
+    if (!item)
+        return {};
+    switch (role) {
+    case AppIdRole:
+        return QVariant::fromValue<uint>(item->id());
+    case PinRole:
+        return item->pin();
+    case PriorityRole:
+        return static_cast<int>(item->priority());
+    case AdaptedPriorityRole:
+        return static_cast<int>(item->adaptedPriority());
+    case TypeRole:
+        return static_cast<int>(item->type());
+    case UploadSpeedRole:
+        return QVariant::fromValue<uint>(item->uploadSpeed());
+    case DownloadSpeedRole:
+        return QVariant::fromValue<uint>(item->downloadSpeed());
+    case AppIconRole:
+        return item->iconPath();
+    case AppNameRole:
+        return item->name();
+    case AppProcessClassRole:
+        return QVariant::fromValue<uint>(item->processClass());
+    default:
+        return {};
+    }
+}
+
+QHash<int, QByteArray> OverviewModel::roleNames() const
+{
+    return m_roleNames;
+}
+
+QSharedPointer<AppItem> OverviewModel::itemAt(int row) const
+{
+    if (row < 0 || row >= m_rows.size())
+        return {};
+    return m_rows.at(row);
+}
+
+int OverviewModel::indexOf(quint32 appId, int type) const
+{
+    return m_index.value(Key(appId, type), -1);
+}
+
+void OverviewModel::reindexFrom(int row)
+{
+    for (int i = row; i < m_rows.size(); ++i)
+        m_index.insert(Key(m_rows.at(i)->id(), m_rows.at(i)->type()), i);
+}
+
+void OverviewModel::add(QSharedPointer<AppItem> app)
+{
+    qDebug() << "OverviewModel::add";
+    if (!app) {
+        qDebug() << "OverviewModel::add nullpointer found";
+        return;
+    }
+    const int found = indexOf(app->id(), app->type());
+    if (found >= 0) {
+        qDebug() << "OverviewModel::added item was found in list";
+        qDebug() << "Added element";
+        app->debugPrint();
+        qDebug() << "element in list";
+        m_rows.at(found)->debugPrint();
+        return;
+    }
+    const int row = m_rows.size();
+    beginInsertRows(QModelIndex(), row, row);
+    m_rows.append(app);
+    m_index.insert(Key(app->id(), app->type()), row);
+    endInsertRows();
+}
+
+void OverviewModel::change(QSharedPointer<AppItem> app)
+{
+    if (!app)
+        return;
+    const int row = indexOf(app->id(), app->type());
+    if (row < 0) {
+        qDebug() << "OverviewModel::change changed item not found in list";
+        app->debugPrint();
+        return;
+    }
+    // A report from the service never changes what the user chose.
+    const QSharedPointer<AppItem>& current = m_rows.at(row);
+    app->setPin(current->pin());
+    app->setPriority(current->priority());
+    m_rows[row] = app;
+    const QModelIndex changed = index(row);
+    emit dataChanged(changed, changed, {});
+}
+
+void OverviewModel::remove(uint appId, AppItem::AppType type)
+{
+    const int row = indexOf(appId, type);
+    if (row < 0) {
+        qDebug() << "OverviewModel::remove item not found, id" << appId;
+        return;
+    }
+    beginRemoveRows(QModelIndex(), row, row);
+    m_index.remove(Key(appId, type));
+    m_rows.removeAt(row);
+    reindexFrom(row);
+    endRemoveRows();
+}
+
+void OverviewModel::set(uint appId, uint type, bool pin, int priority)
+{
+    const int row = indexOf(appId, static_cast<int>(type));
+    if (row < 0)
+        return;
+    const QSharedPointer<AppItem> item = m_rows.at(row);
+    item->setPin(pin);
+    item->setPriority(priority);
+    const QModelIndex changed = index(row);
+    emit dataChanged(changed, changed, {});
+    emit appChanged(item);
+}
