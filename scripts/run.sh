@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# Builds the project and runs it. Until the window lands, "running" means
-# starting the demo traffic service in the foreground (Ctrl-C stops it);
-# extra arguments go to it (see kestrix-service --help).
+# Builds the project and runs the command center with the demo traffic
+# service beside it (unless a service already serves the object directory).
+# Arguments go to the program (-d writes a log under ./logs).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/build.sh
-exec build/service/kestrix-service --demo "$@"
+
+build/service/kestrix-service --demo > /dev/null &
+service=$!
+trap 'kill "$service" 2>/dev/null || true' EXIT
+sleep 0.5
+
+build/src/app/kestrix "$@"
