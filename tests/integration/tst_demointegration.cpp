@@ -174,5 +174,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDemoIntegration)
+QTEST_GUILESS_MAIN(TestDemoIntegration)
 #include "tst_demointegration.moc"
