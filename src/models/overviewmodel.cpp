@@ -18,9 +18,10 @@ OverviewModel::OverviewModel(QObject* parent) : QAbstractListModel(parent)
     };
 }
 
-int OverviewModel::rowCount(const QModelIndex&) const
+int OverviewModel::rowCount(const QModelIndex& parent) const
 {
-    return m_rows.size();
+    // A list: rows have no children, or views walking it as a tree never stop.
+    return parent.isValid() ? 0 : m_rows.size();
 }
 
 QVariant OverviewModel::data(const QModelIndex& index, int role) const

@@ -48,6 +48,10 @@ void SortFilterProxyModel::setSortRoleInt(int role)
 
 void SortFilterProxyModel::setSortOrder(Qt::SortOrder order)
 {
+    // The base class skips a sort whose column and order are unchanged while
+    // it sorts dynamically; resetting the column first makes every call sort.
+    if (sortColumn() == 0 && QSortFilterProxyModel::sortOrder() == order)
+        QSortFilterProxyModel::sort(-1, order);
     QSortFilterProxyModel::sort(0, order);
 }
 
