@@ -88,6 +88,7 @@ Flow TrafficModel::makeFlow(std::size_t profile, bool site)
 {
     Flow flow;
     flow.site = site;
+    flow.profile = profile;
     if (site) {
         flow.id = m_nextSiteId++;
         if (profile < kNamedSites) {
@@ -173,18 +174,18 @@ void TrafficModel::step()
     for (Flow& flow : m_flows) {
         const bool mayLeave = !flow.site && flow.processClass == 0 && !flow.pinned;
         if (mayLeave && chance(leave)) {
-            for (std::size_t i = 0; i < kNamedApps - kSystemApps; ++i) {
-                if (flow.name == kApps[i].name)
-                    m_absentProfiles.push_back(i);
-            }
+            m_absentProfiles.push_back(flow.profile);   // it may come back later
             continue;
         }
         staying.push_back(std::move(flow));
     }
     m_flows.swap(staying);
-    // Arrivals replace departures, so the set stays around its size.
+    // Arrivals replace departures, so the set stays around its size: each
+    // missing place is taken again with the arrival chance.
     const auto running = std::count_if(m_flows.begin(), m_flows.end(), [](const Flow& f) { return !f.site; });
-    if (running < m_settings.apps && !m_absentProfiles.empty() && chance(arrive)) {
+    for (auto missing = m_settings.apps - running; missing > 0 && !m_absentProfiles.empty(); --missing) {
+        if (!chance(arrive))
+            continue;
         const std::size_t pick = static_cast<std::size_t>(m_random() % m_absentProfiles.size());
         const std::size_t profile = m_absentProfiles[pick];
         m_absentProfiles.erase(m_absentProfiles.begin() + static_cast<long>(pick));

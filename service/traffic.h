@@ -13,6 +13,7 @@ namespace demo {
 
 struct Flow {
     std::uint32_t id = 0;
+    std::size_t profile = 0;   // which behaviour it was made from
     std::string name;
     bool site = false;
     std::uint32_t processClass = 0;   // non-zero for system applications

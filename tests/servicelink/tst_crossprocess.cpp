@@ -17,8 +17,6 @@
 #include "platform/sharedregion.h"
 
 #include <QDeadlineTimer>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QtTest>
 
 #include <atomic>
@@ -54,9 +52,6 @@ public:
         : PeerProcess(QStringLiteral(KESTRIX_LINKPEER), dir, arguments)
     {
     }
-
-    // Writes the start line a waiting hammer reads.
-    bool go() { return writeLine("go"); }
 };
 
 // Runs work on a detached thread of its own. If it hangs (a deadlock), the
@@ -74,10 +69,10 @@ std::future<void> runDetached(std::function<void()> work)
     return result;
 }
 
-bool finishesWithin(int timeoutMs, std::function<void()> work)
+template <typename Future>
+bool readyWithin(const Future& future, int timeoutMs)
 {
-    return runDetached(std::move(work)).wait_for(std::chrono::milliseconds(timeoutMs))
-           == std::future_status::ready;
+    return future.valid() && future.wait_for(std::chrono::milliseconds(timeoutMs)) == std::future_status::ready;
 }
 
 // Takes the link mutex through a handle of its own on a detached thread and
@@ -87,52 +82,36 @@ public:
     explicit LockAttempt(const std::string& mutexPath)
     {
         std::string why;
-        platform::NamedMutex mutex = platform::NamedMutex::openOrCreate(mutexPath, why);
-        m_opened = mutex.isValid();
-        if (!m_opened) {
+        auto mutex = std::make_shared<platform::NamedMutex>(platform::NamedMutex::openOrCreate(mutexPath, why));
+        if (!mutex->isValid()) {
             qWarning("link mutex: %s", why.c_str());
             return;
         }
         auto acquired = std::make_shared<std::promise<void>>();
-        auto released = std::make_shared<std::promise<void>>();
         m_acquired = acquired->get_future();
-        m_released = released->get_future();
-        std::future<void> release = m_release.get_future();
-        std::thread([mutex = std::move(mutex), acquired, released,
-                     release = std::move(release)]() mutable {
-            mutex.lock();
+        m_released = runDetached([mutex, acquired, release = m_release.get_future().share()] {
+            mutex->lock();
             acquired->set_value();
             release.wait();
-            mutex.unlock();
-            released->set_value();
-        }).detach();
+            mutex->unlock();
+        });
     }
 
     ~LockAttempt() { release(); }
 
-    LockAttempt(const LockAttempt&) = delete;
-    LockAttempt& operator=(const LockAttempt&) = delete;
-
-    bool acquiredWithin(int timeoutMs)
-    {
-        return m_opened
-               && m_acquired.wait_for(std::chrono::milliseconds(timeoutMs)) == std::future_status::ready;
-    }
+    bool acquiredWithin(int timeoutMs) { return readyWithin(m_acquired, timeoutMs); }
 
     // Lets the mutex go (once acquired); true when that happened within timeoutMs.
     bool release(int timeoutMs = 0)
     {
-        if (!m_opened)
-            return false;
         if (!m_releaseSent) {
             m_releaseSent = true;
             m_release.set_value();
         }
-        return m_released.wait_for(std::chrono::milliseconds(timeoutMs)) == std::future_status::ready;
+        return readyWithin(m_released, timeoutMs);
     }
 
 private:
-    bool m_opened = false;
     bool m_releaseSent = false;
     std::promise<void> m_release;
     std::future<void> m_acquired;
@@ -144,6 +123,17 @@ std::uint64_t readCounter(const ObjectDir& dir, const char* name)
     std::uint64_t value = 0;
     RegionFile(dir, name).readBytes(kCounterOffset, &value, sizeof value);
     return value;
+}
+
+// A peer that says line (within timeoutMs) and then ends by itself with exit code 0.
+bool runsToItsEnd(Peer& peer, const QString& line, int timeoutMs = kStartMs)
+{
+    return peer.waitForLine(line, timeoutMs) && peer.finishes(kPromptMs) && peer.endedCleanly();
+}
+
+bool stopsCleanly(Peer& service)
+{
+    return service.terminate() && service.endedCleanly();
 }
 
 QString idsText(const VelComm& link)
@@ -177,45 +167,73 @@ QList<std::uint32_t> heartbeats(const QStringList& events)
     return beats;
 }
 
-// What the service said about an application write it took over:
-// "took app ID priority P down D up U".
-struct TookOver {
-    std::uint32_t id = 0;
-    std::uint32_t priority = 0;
-    std::uint32_t down = 0;
-    std::uint32_t up = 0;
-};
-
-bool parseTookOver(const QString& line, TookOver& took)
-{
-    const QStringList words = line.split(QLatin1Char(' '));
-    if (words.size() != 9 || words[0] != QLatin1String("took") || words[1] != QLatin1String("app")
-        || words[3] != QLatin1String("priority") || words[5] != QLatin1String("down")
-        || words[7] != QLatin1String("up"))
-        return false;
-    took.id = words[2].toUInt();
-    took.priority = words[4].toUInt();
-    took.down = words[6].toUInt();
-    took.up = words[8].toUInt();
-    return true;
-}
-
 // The service peer's speeds for application id lie in these ranges.
-bool isServiceDownload(std::uint32_t id, std::uint32_t speed)
+bool areServiceSpeeds(std::uint32_t id, std::uint32_t down, std::uint32_t up)
 {
-    return speed >= id * 1000 && speed < id * 1000 + 1000;
+    return down >= id * 1000 && down < id * 1000 + 1000 && up >= id * 100 && up < id * 100 + 100;
 }
 
-bool isServiceUpload(std::uint32_t id, std::uint32_t speed)
+QStringList serviceArguments(int apps, int firstApp, const QStringList& more = QStringList())
 {
-    return speed >= id * 100 && speed < id * 100 + 100;
+    return QStringList{QStringLiteral("service"), QStringLiteral("--apps"), QString::number(apps),
+                       QStringLiteral("--first-app"), QString::number(firstApp)}
+           + more;
 }
 
-QStringList serviceArguments(int apps, int firstApp)
-{
-    return {QStringLiteral("service"), QStringLiteral("--apps"), QString::number(apps),
-            QStringLiteral("--first-app"), QString::number(firstApp)};
-}
+// A Client in a private object directory, with a callback that records its reports.
+struct Link {
+    ObjectDir dir;
+    RecordingCallback callback;
+    Client client;
+
+    Link() { client.setObjectDirectory(dir.path()); }
+
+    // Polls until condition() holds; false when it does not within kPromptMs.
+    bool pollUntil(const std::function<bool()>& condition)
+    {
+        const QDeadlineTimer deadline(kPromptMs);
+        for (;;) {
+            client.poll();
+            if (condition())
+                return true;
+            if (deadline.hasExpired())
+                return false;
+            QTest::qWait(20);
+        }
+    }
+
+    bool shows(const char* ids)
+    {
+        return pollUntil([&] { return idsText(client) == QLatin1String(ids) && client.isAlive(); });
+    }
+
+    bool alive(bool expected = true)
+    {
+        return pollUntil([&] { return client.isAlive() == expected; });
+    }
+
+    // Starts a service peer; once it is ready, registers the client if it is not yet, and
+    // waits until the client shows the service alive with the application ids given.
+    std::unique_ptr<Peer> startService(const QStringList& arguments, const char* ids = nullptr)
+    {
+        auto service = std::make_unique<Peer>(dir, arguments);
+        const bool ready = dir.isValid() && service->waitForLine(QStringLiteral("ready"), kStartMs)
+                           && (client.isConnected() || client.vlcommRegister(&callback) == 0);
+        return ready && (ids == nullptr || shows(ids)) ? std::move(service) : nullptr;
+    }
+
+    // Writes priority for the application id and waits until the service says it took it over.
+    bool serviceTakesPriority(Peer& service, std::uint32_t id, std::uint32_t priority)
+    {
+        AppInfo info{};
+        if (client.getApplication(id, info) != 0)
+            return false;
+        info.priority = priority;
+        return client.controlCenterModifyApplication(info) == 0
+               && service.waitForLineStartingWith(
+                       QStringLiteral("took app %1 priority %2 ").arg(id).arg(priority), kPromptMs);
+    }
+};
 
 } // namespace
 
@@ -248,12 +266,12 @@ private slots:
         auto polled = std::make_shared<std::int32_t>(-2);
         std::future<void> polling =
             runDetached([client, callback, polled] { *polled = client->poll(); });
-        QVERIFY2(polling.wait_for(std::chrono::milliseconds(kBlockedMs)) == std::future_status::timeout,
+        QVERIFY2(!readyWithin(polling, kBlockedMs),
                  "Client::poll did not wait for the mutex another process held");
 
         // ...and goes on once the holder is killed: the kernel drops its lock.
         QVERIFY(holder.kill());
-        QVERIFY2(polling.wait_for(std::chrono::milliseconds(kPromptMs)) == std::future_status::ready,
+        QVERIFY2(readyWithin(polling, kPromptMs),
                  "Client::poll stayed blocked after the mutex holder was killed");
         QCOMPARE(*polled, 0);
         QVERIFY(callback->events.contains(QStringLiteral("paramAdd 2 7")));
@@ -263,28 +281,12 @@ private slots:
         LockAttempt attempt(dir.pathOf(kLinkMutexName));
         QVERIFY2(attempt.acquiredWithin(kPromptMs), "the mutex of a killed holder stayed locked");
         QVERIFY(attempt.release(kPromptMs));
-        QVERIFY2(finishesWithin(kPromptMs, [client, polled] { *polled = client->poll(); }),
+        QVERIFY2(readyWithin(runDetached([client, polled] { *polled = client->poll(); }), kPromptMs),
                  "Client::poll blocked after the lock was released");
         QCOMPARE(*polled, 0);
     }
 
-    void mutexHeldByAPeerBlocksTheTestUntilThePeerEnds()
-    {
-        ObjectDir dir;
-        QVERIFY(dir.isValid());
-        Peer holder(dir, {QStringLiteral("hold-mutex")});
-        QVERIFY(holder.waitForLine(QStringLiteral("held"), kStartMs));
-
-        LockAttempt attempt(dir.pathOf(kLinkMutexName));
-        QVERIFY2(!attempt.acquiredWithin(kBlockedMs), "got the mutex while another process held it");
-        QVERIFY(holder.isRunning());
-
-        QVERIFY(holder.terminate());
-        QVERIFY2(attempt.acquiredWithin(kPromptMs), "the mutex stayed locked after its holder ended");
-        QVERIFY(attempt.release(kPromptMs));
-    }
-
-    void mutexHeldByTheTestBlocksAPeer()
+    void mutexHeldByOneProcessBlocksTheOther()
     {
         ObjectDir dir;
         QVERIFY(dir.isValid());
@@ -293,6 +295,7 @@ private slots:
             platform::NamedMutex::openOrCreate(dir.pathOf(kLinkMutexName), why);
         QVERIFY2(mutex.isValid(), why.c_str());
 
+        // The test holds it: the peer waits.
         mutex.lock();
         Peer holder(dir, {QStringLiteral("hold-mutex")});
         const bool heldMeanwhile = holder.waitForLine(QStringLiteral("held"), kBlockedMs);
@@ -300,14 +303,16 @@ private slots:
         mutex.unlock();
         QVERIFY2(!heldMeanwhile, "the peer got the mutex while the test held it");
         QVERIFY2(runningMeanwhile, "the peer ended instead of waiting for the mutex");
-
         QVERIFY2(holder.waitForLine(QStringLiteral("held"), kPromptMs),
                  "the peer did not get the mutex after the test released it");
-        // Now the peer holds it: this process must not get it.
+
+        // The peer holds it: this process waits until the peer ends.
         LockAttempt attempt(dir.pathOf(kLinkMutexName));
-        QVERIFY(!attempt.acquiredWithin(kBlockedMs));
-        QVERIFY(holder.kill());
-        QVERIFY(attempt.acquiredWithin(kPromptMs));
+        QVERIFY2(!attempt.acquiredWithin(kBlockedMs), "got the mutex while another process held it");
+        QVERIFY(holder.isRunning());
+        QVERIFY(holder.terminate());
+        QVERIFY2(attempt.acquiredWithin(kPromptMs), "the mutex stayed locked after its holder ended");
+        QVERIFY(attempt.release(kPromptMs));
     }
 
     void hammeringPeersLoseNoUpdate()
@@ -321,15 +326,9 @@ private slots:
         QCOMPARE(readCounter(dir, "hammer-counter"), std::uint64_t(0));
 
         // Both start together, so that they contend for the whole run.
-        QVERIFY(first.go());
-        QVERIFY(second.go());
-        QVERIFY(first.waitForLine(QStringLiteral("done"), kHammerMs));
-        QVERIFY(second.waitForLine(QStringLiteral("done"), kHammerMs));
-        QVERIFY(first.finishes(kPromptMs));
-        QVERIFY(second.finishes(kPromptMs));
-        QVERIFY(first.endedCleanly());
-        QVERIFY(second.endedCleanly());
-
+        QVERIFY(first.writeLine("go") && second.writeLine("go"));
+        QVERIFY(runsToItsEnd(first, QStringLiteral("done"), kHammerMs));
+        QVERIFY(runsToItsEnd(second, QStringLiteral("done"), kHammerMs));
         QCOMPARE(readCounter(dir, "hammer-counter"), std::uint64_t(100000));
     }
 
@@ -377,17 +376,13 @@ private slots:
             }));
         }
         startGate.set_value();
-        QVERIFY(peer.go());
+        QVERIFY(peer.writeLine("go"));
 
         for (auto& thread : threads) {
-            QVERIFY2(thread.wait_for(std::chrono::milliseconds(kHammerMs)) == std::future_status::ready,
-                     "a hammering thread of the test is stuck on the mutex");
+            QVERIFY2(readyWithin(thread, kHammerMs), "a hammering thread of the test is stuck on the mutex");
         }
-        QVERIFY(peer.waitForLine(QStringLiteral("done"), kHammerMs));
-        QVERIFY(peer.finishes(kPromptMs));
-        QVERIFY(peer.endedCleanly());
+        QVERIFY(runsToItsEnd(peer, QStringLiteral("done"), kHammerMs));
         QCOMPARE(faults->load(), 0);
-
         QCOMPARE(readCounter(dir, "hammer-counter"), std::uint64_t(100000));
     }
 
@@ -405,29 +400,22 @@ private slots:
 
         // Four sets from two processes, all before the wait...
         Peer thrice(dir, {QStringLiteral("set-event"), QStringLiteral("3")});
-        QVERIFY(thrice.waitForLine(QStringLiteral("set"), kStartMs));
-        QVERIFY(thrice.finishes(kPromptMs));
-        QVERIFY(thrice.endedCleanly());
+        QVERIFY(runsToItsEnd(thrice, QStringLiteral("set")));
         Peer once(dir, {QStringLiteral("set-event")});
-        QVERIFY(once.waitForLine(QStringLiteral("set"), kStartMs));
-        QVERIFY(once.finishes(kPromptMs));
-        QVERIFY(once.endedCleanly());
+        QVERIFY(runsToItsEnd(once, QStringLiteral("set")));
 
         // ...wake one wait, and only one.
         QCOMPARE(event.wait(kPromptMs), platform::NamedEvent::WaitResult::Signalled);
         QCOMPARE(event.wait(kBlockedMs), platform::NamedEvent::WaitResult::TimedOut);
 
         // The other way round: sets here, waits in another process.
-        QVERIFY(event.set());
-        QVERIFY(event.set());
-        QVERIFY(event.set());
+        QVERIFY(event.set() && event.set() && event.set());
         Peer waiter(dir, {QStringLiteral("wait-event"), QString::number(kPromptMs),
                           QString::number(kBlockedMs)});
         QCOMPARE(waiter.nextLine(kStartMs), QStringLiteral("waiting"));
         QCOMPARE(waiter.nextLine(kPromptMs), QStringLiteral("signalled"));
         QCOMPARE(waiter.nextLine(kPromptMs), QStringLiteral("timeout"));
-        QVERIFY(waiter.finishes(kPromptMs));
-        QVERIFY(waiter.endedCleanly());
+        QVERIFY(waiter.finishes(kPromptMs) && waiter.endedCleanly());
     }
 
     void eventSetByAPeerWakesAWaitingProcess()
@@ -442,11 +430,8 @@ private slots:
         QCOMPARE(waiter.nextLine(kStartMs), QStringLiteral("waiting"));
         QVERIFY2(!waiter.finishes(kBlockedMs), "the wait ended without a set");
         Peer setter(dir, {QStringLiteral("set-event")});
-        QCOMPARE(waiter.nextLine(kStartMs), QStringLiteral("signalled"));
-        QVERIFY(waiter.finishes(kPromptMs));
-        QVERIFY(waiter.endedCleanly());
-        QVERIFY(setter.finishes(kPromptMs));
-        QVERIFY(setter.endedCleanly());
+        QVERIFY(runsToItsEnd(waiter, QStringLiteral("signalled")));
+        QVERIFY(runsToItsEnd(setter, QStringLiteral("set"), kPromptMs));
 
         // This process waiting, a peer setting a little later.
         std::string why;
@@ -465,343 +450,185 @@ private slots:
 
     void registrationWaitsForTheServiceAndMirrorsIt()
     {
-        ObjectDir dir;
-        QVERIFY(dir.isValid());
+        Link link;
         LogCapture log;   // the refused registration is logged
-        RecordingCallback callback;
-        Client client;
-        client.setObjectDirectory(dir.path());
+        QCOMPARE(link.client.vlcommRegister(&link.callback), -1);
+        QVERIFY(!link.client.isConnected());
+        QCOMPARE(link.client.poll(), -1);
 
-        QCOMPARE(client.vlcommRegister(&callback), -1);
-        QVERIFY(!client.isConnected());
-        QCOMPARE(client.poll(), -1);
-
-        Peer service(dir, serviceArguments(3, 5));
-        QVERIFY(service.waitForLine(QStringLiteral("ready"), kStartMs));
-        QCOMPARE(client.vlcommRegister(&callback), 0);
-        QVERIFY(client.isConnected());
-
-        // The service's tables arrive through the callback and the mirror.
-        const auto seesTheService = [&] {
-            client.poll();
-            return idsText(client) == QLatin1String("5 6 7") && client.isAlive();
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(seesTheService(), kPromptMs);
-        QVERIFY(callback.events.contains(QStringLiteral("paramAdd 0 0")));
-        QVERIFY(callback.events.contains(QStringLiteral("paramAdd 1 0")));
-        QVERIFY(indexOfPrefix(callback.events, QStringLiteral("paramAdd 2 ")) >= 0);
+        // Once the service is there, its tables arrive through the callback and the mirror.
+        auto service = link.startService(serviceArguments(3, 5), "5 6 7");
+        QVERIFY(service);
+        QVERIFY(link.client.isConnected());
+        const QStringList& events = link.callback.events;
+        QVERIFY(events.contains(QStringLiteral("paramAdd 0 0")));
+        QVERIFY(events.contains(QStringLiteral("paramAdd 1 0")));
+        QVERIFY(indexOfPrefix(events, QStringLiteral("paramAdd 2 ")) >= 0);
         for (const char* app : {"appAdd 5 app5 p4 pin0 down5", "appAdd 6 app6 p4 pin0 down6",
                                 "appAdd 7 app7 p4 pin0 down7"})
-            QVERIFY2(indexOfPrefix(callback.events, QLatin1String(app)) >= 0, app);
-        QCOMPARE(callback.events.filter(QStringLiteral("appAdd")).size(), 3);
-        QVERIFY(callback.events.contains(QStringLiteral("active 0 0 1")));
+            QVERIFY2(indexOfPrefix(events, QLatin1String(app)) >= 0, app);
+        QCOMPARE(events.filter(QStringLiteral("appAdd")).size(), 3);
+        QVERIFY(events.contains(QStringLiteral("active 0 0 1")));
 
         AppInfo info{};
-        QCOMPARE(client.getApplication(6, info), 0);
+        QCOMPARE(link.client.getApplication(6, info), 0);
         QCOMPARE(utf8(textFromField(info.name)), std::string("app6"));
         QCOMPARE(info.priority, 4u);
         QCOMPARE(info.processClass, 1u);
-        QVERIFY(isServiceDownload(6, info.downloadSpeed));
-        QVERIFY(isServiceUpload(6, info.uploadSpeed));
+        QVERIFY(areServiceSpeeds(6, info.downloadSpeed, info.uploadSpeed));
         std::uint32_t value = 99;
-        QCOMPARE(client.controlCenterGetParameter(kParameterActualActive, value), 0);
+        QCOMPARE(link.client.controlCenterGetParameter(kParameterActualActive, value), 0);
         QCOMPARE(value, 0u);
 
         // The heartbeat moves, and while it does the service stays alive.
-        const auto sawBeats = [&] {
-            client.poll();
-            return heartbeats(callback.events).size() >= 3;
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(sawBeats(), kPromptMs);
-        const QList<std::uint32_t> beats = heartbeats(callback.events);
+        QVERIFY(link.pollUntil([&] { return heartbeats(events).size() >= 3; }));
+        const QList<std::uint32_t> beats = heartbeats(events);
         for (int i = 1; i < beats.size(); ++i)
             QVERIFY(beats[i] > beats[i - 1]);
         for (int i = 0; i < 20; ++i) {
-            client.poll();
+            link.client.poll();
             QTest::qWait(50);
         }
-        QVERIFY(client.isAlive());
-        QVERIFY(!callback.events.contains(QStringLiteral("active 0 0 0")));
-
-        QVERIFY(service.terminate());
-        QVERIFY2(service.endedCleanly(), "the service did not end cleanly on SIGTERM");
+        QVERIFY(link.client.isAlive());
+        QVERIFY(!events.contains(QStringLiteral("active 0 0 0")));
+        QVERIFY2(stopsCleanly(*service), "the service did not end cleanly on SIGTERM");
     }
 
     void stalledHeartbeatReportsTheServiceGone()
     {
-        ObjectDir dir;
-        QVERIFY(dir.isValid());
-        RecordingCallback callback;
-        Client client;
-        client.setObjectDirectory(dir.path());
+        Link link;
+        auto service = link.startService(serviceArguments(2, 1, {"--stall-after-ms", "2000"}), "1 2");
+        QVERIFY(service);
+        QVERIFY(link.callback.events.contains(QStringLiteral("active 0 0 1")));
 
-        Peer service(dir, {QStringLiteral("service"), QStringLiteral("--apps"), QStringLiteral("2"),
-                           QStringLiteral("--stall-after-ms"), QStringLiteral("2000")});
-        QVERIFY(service.waitForLine(QStringLiteral("ready"), kStartMs));
-        QCOMPARE(client.vlcommRegister(&callback), 0);
-        const auto alive = [&] {
-            client.poll();
-            return client.isAlive();
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(alive(), kPromptMs);
-        QVERIFY(callback.events.contains(QStringLiteral("active 0 0 1")));
-
-        QVERIFY(service.waitForLine(QStringLiteral("stalled"), kStartMs));
-        const auto gone = [&] {
-            client.poll();
-            return !client.isAlive();
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(gone(), kPromptMs);
-        const QStringList reports = callback.events.filter(QStringLiteral("active "));
-        QVERIFY(!reports.isEmpty());
+        QVERIFY(service->waitForLine(QStringLiteral("stalled"), kStartMs));
+        QVERIFY(link.alive(false));
+        const QStringList reports = link.callback.events.filter(QStringLiteral("active "));
         QCOMPARE(reports.last(), QStringLiteral("active 0 0 0"));
         // Gone by its heartbeat alone: the process still runs and the
         // client is still registered.
-        QVERIFY(service.isRunning());
-        QVERIFY(client.isConnected());
-        QCOMPARE(client.poll(), 0);
+        QVERIFY(service->isRunning() && link.client.isConnected());
+        QCOMPARE(link.client.poll(), 0);
 
         // The stalled service sleeps on the client event far longer than the
         // test waits: the write reaches it in time only if publishing woke it.
-        AppInfo info{};
-        QCOMPARE(client.getApplication(1, info), 0);
-        info.priority = 2;
-        QCOMPARE(client.controlCenterModifyApplication(info), 0);
-        QVERIFY2(service.waitForLineStartingWith(QStringLiteral("took app 1 priority 2 "), kPromptMs,
-                                                 nullptr),
+        QVERIFY2(link.serviceTakesPriority(*service, 1, 2),
                  "the client's write did not wake the sleeping service");
-
-        QVERIFY(service.terminate());
-        QVERIFY2(service.endedCleanly(), "the service did not end cleanly on SIGTERM");
+        QVERIFY2(stopsCleanly(*service), "the service did not end cleanly on SIGTERM");
     }
 
     void priorityWriteIsTakenOverByTheService()
     {
-        ObjectDir dir;
-        QVERIFY(dir.isValid());
-        RecordingCallback callback;
-        Client client;
-        client.setObjectDirectory(dir.path());
-        Peer service(dir, serviceArguments(3, 7));
-        QVERIFY(service.waitForLine(QStringLiteral("ready"), kStartMs));
-        QCOMPARE(client.vlcommRegister(&callback), 0);
-        const auto hasApp7 = [&] {
-            client.poll();
-            AppInfo probe{};
-            return client.getApplication(7, probe) == 0;
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(hasApp7(), kPromptMs);
+        Link link;
+        auto service = link.startService(serviceArguments(3, 7), "7 8 9");
+        QVERIFY(service);
 
         // Read, modify, write. The speeds belong to the service: what the
         // program writes there must not stick on either side.
         AppInfo info{};
-        QCOMPARE(client.getApplication(7, info), 0);
+        QCOMPARE(link.client.getApplication(7, info), 0);
         QCOMPARE(info.priority, 4u);
         info.priority = 1;
         info.downloadSpeed = 0;
         info.uploadSpeed = 0;
-        QCOMPARE(client.controlCenterModifyApplication(info), 0);
-
+        QCOMPARE(link.client.controlCenterModifyApplication(info), 0);
         QString line;
-        QVERIFY(service.waitForLineStartingWith(QStringLiteral("took app 7 "), kPromptMs, &line));
-        TookOver took;
-        QVERIFY2(parseTookOver(line, took), qPrintable(line));
-        QCOMPARE(took.priority, 1u);
-        QVERIFY2(isServiceDownload(7, took.down), qPrintable(line));
-        QVERIFY2(isServiceUpload(7, took.up), qPrintable(line));
+        QVERIFY(service->waitForLineStartingWith(QStringLiteral("took app 7 "), kPromptMs, &line));
+        const QStringList words = line.split(QLatin1Char(' '));   // took app 7 priority P down D up U
+        QVERIFY2(words.size() == 9 && words[4] == QLatin1String("1")
+                         && areServiceSpeeds(7, words[6].toUInt(), words[8].toUInt()),
+                 qPrintable(line));
 
         // The client's copy keeps the new priority and follows the service's
         // speeds as they change.
-        std::uint32_t firstDownload = 0;
+        AppInfo now{};
         const auto showsServiceSpeeds = [&] {
-            client.poll();
-            AppInfo now{};
-            if (client.getApplication(7, now) != 0 || now.priority != 1
-                || !isServiceDownload(7, now.downloadSpeed) || !isServiceUpload(7, now.uploadSpeed))
-                return false;
-            firstDownload = now.downloadSpeed;
-            return true;
+            return link.client.getApplication(7, now) == 0 && now.priority == 1
+                   && areServiceSpeeds(7, now.downloadSpeed, now.uploadSpeed);
         };
-        QTRY_VERIFY_WITH_TIMEOUT(showsServiceSpeeds(), kPromptMs);
-        const auto speedsMoveOn = [&] {
-            client.poll();
-            AppInfo now{};
-            return client.getApplication(7, now) == 0 && now.priority == 1
-                   && isServiceDownload(7, now.downloadSpeed) && now.downloadSpeed != firstDownload;
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(speedsMoveOn(), kPromptMs);
+        QVERIFY(link.pollUntil(showsServiceSpeeds));
+        const std::uint32_t firstDownload = now.downloadSpeed;
+        QVERIFY(link.pollUntil([&] { return showsServiceSpeeds() && now.downloadSpeed != firstDownload; }));
         // The other applications kept their priority.
-        QCOMPARE(client.getApplication(8, info), 0);
+        QCOMPARE(link.client.getApplication(8, info), 0);
         QCOMPARE(info.priority, 4u);
 
         // A parameter write is answered: the requested active state comes
         // back as the actual one.
-        QCOMPARE(client.controlCenterSetParameter(kParameterRequestedActive, 1), 0);
-        QVERIFY(service.waitForLine(QStringLiteral("answered active 1"), kPromptMs));
-        const auto answered = [&] {
-            client.poll();
-            return callback.events.contains(QStringLiteral("active 1 1 1"));
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(answered(), kPromptMs);
-
-        QVERIFY(service.terminate());
-        QVERIFY2(service.endedCleanly(), "the service did not end cleanly on SIGTERM");
+        QCOMPARE(link.client.controlCenterSetParameter(kParameterRequestedActive, 1), 0);
+        QVERIFY(service->waitForLine(QStringLiteral("answered active 1"), kPromptMs));
+        QVERIFY(link.pollUntil([&] { return link.callback.events.contains(QStringLiteral("active 1 1 1")); }));
+        QVERIFY2(stopsCleanly(*service), "the service did not end cleanly on SIGTERM");
     }
 
-    void restartedServiceReplacesTheTables()
+    void restartedServiceReplacesTheTablesAndTakesWrites()
     {
-        ObjectDir dir;
-        QVERIFY(dir.isValid());
-        RecordingCallback callback;
-        Client client;
-        client.setObjectDirectory(dir.path());
-
-        Peer first(dir, serviceArguments(3, 1));
-        QVERIFY(first.waitForLine(QStringLiteral("ready"), kStartMs));
-        QCOMPARE(client.vlcommRegister(&callback), 0);
-        const auto seesFirst = [&] {
-            client.poll();
-            return idsText(client) == QLatin1String("1 2 3") && client.isAlive();
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(seesFirst(), kPromptMs);
+        Link link;
+        auto first = link.startService(serviceArguments(3, 1), "1 2 3");
+        QVERIFY(first);
+        QVERIFY(link.serviceTakesPriority(*first, 2, 1));
 
         // The service dies; the client notices by the heartbeat.
-        QVERIFY(first.kill());
-        const auto gone = [&] {
-            client.poll();
-            return !client.isAlive();
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(gone(), kPromptMs);
-        callback.take();
+        QVERIFY(first->kill());
+        QVERIFY(link.alive(false));
+        link.callback.take();
 
         // A new service on the same objects, with other applications. The
         // client stays registered all along.
-        Peer second(dir, serviceArguments(2, 11));
-        QVERIFY(second.waitForLine(QStringLiteral("ready"), kStartMs));
-        const auto seesSecond = [&] {
-            client.poll();
-            return idsText(client) == QLatin1String("11 12") && client.isAlive();
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(seesSecond(), kPromptMs);
-        QVERIFY(client.isConnected());
-
-        const QStringList events = callback.events;
-        const int removed1 = events.indexOf(QStringLiteral("appRemoved 1"));
-        const int removed2 = events.indexOf(QStringLiteral("appRemoved 2"));
-        const int removed3 = events.indexOf(QStringLiteral("appRemoved 3"));
-        const int added11 = indexOfPrefix(events, QStringLiteral("appAdd 11 app11 p4"));
-        const int added12 = indexOfPrefix(events, QStringLiteral("appAdd 12 app12 p4"));
-        QVERIFY(removed1 >= 0 && removed2 >= 0 && removed3 >= 0);
-        QVERIFY(added11 >= 0 && added12 >= 0);
-        QVERIFY(qMax(removed1, qMax(removed2, removed3)) < qMin(added11, added12));
-        QCOMPARE(events.filter(QStringLiteral("appRemoved")).size(), 3);
-        QCOMPARE(events.filter(QStringLiteral("appAdd")).size(), 2);
+        auto second = link.startService(serviceArguments(2, 11), "11 12");
+        QVERIFY(second);
+        QVERIFY(link.client.isConnected());
+        // The old applications are reported removed, then the new ones added.
+        const QStringList events = link.callback.events;
+        const QStringList removed = events.filter(QStringLiteral("appRemoved ")),
+                          added = events.filter(QStringLiteral("appAdd "));
+        QCOMPARE(removed.size(), 3);
+        QCOMPARE(QSet<QString>(removed.begin(), removed.end()),
+                 (QSet<QString>{"appRemoved 1", "appRemoved 2", "appRemoved 3"}));
+        QVERIFY(added.size() == 2 && indexOfPrefix(added, QStringLiteral("appAdd 11 app11 p4")) >= 0
+                && indexOfPrefix(added, QStringLiteral("appAdd 12 app12 p4")) >= 0);
+        QVERIFY(events.indexOf(removed.last()) < events.indexOf(added.first()));
         QVERIFY(events.contains(QStringLiteral("active 0 0 1")));
 
-        QVERIFY(second.terminate());
-        QVERIFY(second.endedCleanly());
-    }
-
-    void writeAfterAServiceRestartReachesTheNewService()
-    {
-        ObjectDir dir;
-        QVERIFY(dir.isValid());
-        RecordingCallback callback;
-        Client client;
-        client.setObjectDirectory(dir.path());
-
-        Peer first(dir, serviceArguments(3, 1));
-        QVERIFY(first.waitForLine(QStringLiteral("ready"), kStartMs));
-        QCOMPARE(client.vlcommRegister(&callback), 0);
-        const auto seesFirst = [&] {
-            client.poll();
-            return idsText(client) == QLatin1String("1 2 3");
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(seesFirst(), kPromptMs);
-        AppInfo info{};
-        QCOMPARE(client.getApplication(2, info), 0);
-        info.priority = 1;
-        QCOMPARE(client.controlCenterModifyApplication(info), 0);
-        QVERIFY(first.waitForLineStartingWith(QStringLiteral("took app 2 priority 1 "), kPromptMs,
-                                              nullptr));
-
-        QVERIFY(first.kill());
-        Peer second(dir, serviceArguments(2, 11));
-        QVERIFY(second.waitForLine(QStringLiteral("ready"), kStartMs));
-        const auto seesSecond = [&] {
-            client.poll();
-            return idsText(client) == QLatin1String("11 12");
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(seesSecond(), kPromptMs);
-
-        // The program's first write to the new service's table.
-        QCOMPARE(client.getApplication(11, info), 0);
-        info.priority = 2;
-        QCOMPARE(client.controlCenterModifyApplication(info), 0);
-        QVERIFY2(second.waitForLineStartingWith(QStringLiteral("took app 11 priority 2 "),
-                                                kPromptMs, nullptr),
+        // The program's first write to the new service's table (it wrote to the old one before).
+        QVERIFY2(link.serviceTakesPriority(*second, 11, 2),
                  "the first application write after the service restart never reached the service");
+        QVERIFY(stopsCleanly(*second));
     }
 
     void applicationAddedByTheClientReachesTheService()
     {
-        ObjectDir dir;
-        QVERIFY(dir.isValid());
-        RecordingCallback callback;
-        Client client;
-        client.setObjectDirectory(dir.path());
-        Peer service(dir, serviceArguments(2, 1));
-        QVERIFY(service.waitForLine(QStringLiteral("ready"), kStartMs));
-        QCOMPARE(client.vlcommRegister(&callback), 0);
-        const auto seesTheService = [&] {
-            client.poll();
-            return idsText(client) == QLatin1String("1 2");
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(seesTheService(), kPromptMs);
+        Link link;
+        auto service = link.startService(serviceArguments(2, 1), "1 2");
+        QVERIFY(service);
 
         // The usual case for a running service: it has republished the
         // application table (new speeds) since the client last pulled.
-        client.poll();
-        const RegionFile apps(dir, kAppRegionName);
+        link.client.poll();
+        const RegionFile apps(link.dir, kAppRegionName);
         const std::uint64_t pulledGeneration = apps.header().generation;
         QTRY_VERIFY_WITH_TIMEOUT(apps.header().generation != pulledGeneration, kPromptMs);
 
-        callback.take();
-        QCOMPARE(client.addApplication(makeApp(99, "added by the program")), 0);
-        QVERIFY2(!callback.events.contains(QStringLiteral("appRemoved 99")),
+        link.callback.take();
+        QCOMPARE(link.client.addApplication(makeApp(99, "added by the program")), 0);
+        QVERIFY2(!link.callback.events.contains(QStringLiteral("appRemoved 99")),
                  "the client's own link reported the application it was adding as removed");
-        QVERIFY2(service.waitForLine(QStringLiteral("added app 99"), kPromptMs),
+        QVERIFY2(service->waitForLine(QStringLiteral("added app 99"), kPromptMs),
                  "the application added by the client never reached the service");
-        const auto keepsIt = [&] {
-            client.poll();
-            return idsText(client) == QLatin1String("1 2 99");
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(keepsIt(), kPromptMs);
+        QVERIFY(link.shows("1 2 99"));
     }
 
     void applicationsAddedRightAfterANewEpochArePublished()
     {
-        ObjectDir dir;
-        QVERIFY(dir.isValid());
-        RecordingCallback callback;
-        Client client;
-        client.setObjectDirectory(dir.path());
-
         // The service adds its applications straight after beginNewEpoch().
-        QStringList arguments = serviceArguments(3, 1);
-        arguments << QStringLiteral("--add-apps-first");
-        Peer service(dir, arguments);
-        QVERIFY(service.waitForLine(QStringLiteral("ready"), kStartMs));
-        QCOMPARE(client.vlcommRegister(&callback), 0);
-        const auto alive = [&] {
-            client.poll();
-            return client.isAlive();
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(alive(), kPromptMs);
+        Link link;
+        auto service = link.startService(serviceArguments(3, 1, {"--add-apps-first"}));
+        QVERIFY(service);
+        QVERIFY(link.alive());
         // Everything was published before "ready", and the poll that saw the
         // heartbeat pulled the application table too.
-        QCOMPARE(idsText(client), QStringLiteral("1 2 3"));
-        QVERIFY2(!service.lines().contains(QStringLiteral("removed app 1")),
+        QCOMPARE(idsText(link.client), QStringLiteral("1 2 3"));
+        QVERIFY2(!service->lines().contains(QStringLiteral("removed app 1")),
                  "the service's own link reported the application it had just added as removed");
     }
 };
