@@ -79,6 +79,13 @@ InstanceGuard::InstanceGuard(const QString& key)
     m_segment.setNativeKey(nativeSegmentKey(m_segmentKey));
     m_lock.acquire();
     {
+        // The key file must exist for the attach below to reach a leftover
+        // segment: the System V key is made from the file's inode, and a
+        // renewed runtime folder may hand a new key file the old inode.
+        QFile keyFile(nativeSegmentKey(m_segmentKey));
+        keyFile.open(QIODevice::WriteOnly | QIODevice::Append);
+    }
+    {
         // Attaching and detaching a temporary handle removes a segment that
         // a killed instance left behind (no one attached any more).
         QSharedMemory stale;

@@ -7,17 +7,18 @@
 RestoreServer::RestoreServer(const QString& name, NativeEventFilter* filter, QObject* parent)
     : QObject(parent), m_server(this), m_filter(filter)
 {
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server.listen(name) && m_server.serverError() == QAbstractSocket::AddressInUseError) {
-        // Someone's socket is there: a live listener answers, a dead one's
-        // leftover refuses and may go.
-        QLocalSocket probe;
-        probe.connectToServer(name);
-        if (!probe.waitForConnected(500)) {
-            QLocalServer::removeServer(name);
-            m_server.listen(name);
-        }
+    // A socket file at the name is either a live listener's, which answers
+    // (and is left alone), or a killed instance's leftover, which refuses a
+    // connection and may go.
+    QLocalSocket probe;
+    probe.connectToServer(name);
+    if (probe.waitForConnected(200)) {
+        probe.disconnectFromServer();
+        return;
     }
+    QLocalServer::removeServer(name);
+    m_server.setSocketOptions(QLocalServer::UserAccessOption);
+    m_server.listen(name);
     connect(&m_server, &QLocalServer::newConnection, this, &RestoreServer::onNewConnection);
 }
 
