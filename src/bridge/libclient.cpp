@@ -7,6 +7,8 @@
 #include <QDebug>
 #include <QFile>
 
+#include <type_traits>
+
 namespace {
 
 QString fromField(const servicelink::TextField& field)
@@ -208,8 +210,14 @@ std::int32_t LibClient::onStringRemoved(std::uint32_t id)
     return 0;
 }
 
-QSharedPointer<AppItem> LibClient::itemFromAppInfo(const servicelink::AppInfo& info) const
+namespace {
+
+// An AppItem from an application or a site record, field by field in the
+// order the item is filled; only applications carry a process class.
+template <typename Info>
+QSharedPointer<AppItem> itemFromInfo(const Info& info)
 {
+    constexpr bool isApplication = std::is_same<Info, servicelink::AppInfo>::value;
     QSharedPointer<AppItem> item = QSharedPointer<AppItem>::create(info.id);
     item->setId(info.id);
     item->setName(fromField(info.name));
@@ -217,41 +225,45 @@ QSharedPointer<AppItem> LibClient::itemFromAppInfo(const servicelink::AppInfo& i
     item->setPin(info.isPinned != 0);
     item->setDownloadSpeed(info.downloadSpeed);
     item->setUploadSpeed(info.uploadSpeed);
-    item->setProcessClass(info.processClass);
+    if constexpr (isApplication)
+        item->setProcessClass(info.processClass);
     item->setPriority(static_cast<qint32>(info.priority));
-    item->setType(AppItem::APP_TYPE_APPLICATION);
+    item->setType(isApplication ? AppItem::APP_TYPE_APPLICATION : AppItem::APP_TYPE_SITE);
     return item;
+}
+
+} // namespace
+
+QSharedPointer<AppItem> LibClient::itemFromAppInfo(const servicelink::AppInfo& info) const
+{
+    return itemFromInfo(info);
 }
 
 QSharedPointer<AppItem> LibClient::itemFromSiteInfo(const servicelink::SiteInfo& info) const
 {
-    QSharedPointer<AppItem> item = QSharedPointer<AppItem>::create(info.id);
-    item->setId(info.id);
-    item->setName(fromField(info.name));
-    item->setIconPath(fromField(info.iconPath));
-    item->setPin(info.isPinned != 0);
-    item->setDownloadSpeed(info.downloadSpeed);
-    item->setUploadSpeed(info.uploadSpeed);
-    item->setPriority(static_cast<qint32>(info.priority));
-    item->setType(AppItem::APP_TYPE_SITE);
-    return item;
+    return itemFromInfo(info);
+}
+
+void LibClient::reportItem(const char* logText, std::uint32_t id, QSharedPointer<AppItem> item,
+                           bool added)
+{
+    qDebug() << logText << id;
+    item->debugPrint();
+    if (added)
+        emit appAdded(item);
+    else
+        emit appChanged(item);
 }
 
 std::int32_t LibClient::onAppAdd(std::uint32_t id, const servicelink::AppInfo& info)
 {
-    qDebug() << "controlCenterCallbackOnAppAdd id " << id;
-    QSharedPointer<AppItem> item = itemFromAppInfo(info);
-    item->debugPrint();
-    emit appAdded(item);
+    reportItem("controlCenterCallbackOnAppAdd id ", id, itemFromAppInfo(info), true);
     return 0;
 }
 
 std::int32_t LibClient::onAppChanged(std::uint32_t id, const servicelink::AppInfo& info)
 {
-    qDebug() << "controlCenterCallbackOnAppChanged id " << id;
-    QSharedPointer<AppItem> item = itemFromAppInfo(info);
-    item->debugPrint();
-    emit appChanged(item);
+    reportItem("controlCenterCallbackOnAppChanged id ", id, itemFromAppInfo(info), false);
     return 0;
 }
 
@@ -264,19 +276,13 @@ std::int32_t LibClient::onAppRemoved(std::uint32_t id)
 
 std::int32_t LibClient::onSiteAdd(std::uint32_t id, const servicelink::SiteInfo& info)
 {
-    qDebug() << "controlCenterCallbackOnSiteAdd id " << id;
-    QSharedPointer<AppItem> item = itemFromSiteInfo(info);
-    item->debugPrint();
-    emit appAdded(item);
+    reportItem("controlCenterCallbackOnSiteAdd id ", id, itemFromSiteInfo(info), true);
     return 0;
 }
 
 std::int32_t LibClient::onSiteChanged(std::uint32_t id, const servicelink::SiteInfo& info)
 {
-    qDebug() << "controlCenterCallbackOnSiteChanged id " << id;
-    QSharedPointer<AppItem> item = itemFromSiteInfo(info);
-    item->debugPrint();
-    emit appChanged(item);
+    reportItem("controlCenterCallbackOnSiteChanged id ", id, itemFromSiteInfo(info), false);
     return 0;
 }
 

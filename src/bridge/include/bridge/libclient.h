@@ -103,6 +103,8 @@ private:
     void libIdHandler(uint vendorId);
     QSharedPointer<AppItem> itemFromAppInfo(const servicelink::AppInfo& info) const;
     QSharedPointer<AppItem> itemFromSiteInfo(const servicelink::SiteInfo& info) const;
+    /// The log line, the item's debug line and appAdded or appChanged.
+    void reportItem(const char* logText, std::uint32_t id, QSharedPointer<AppItem> item, bool added);
 
     bool registered = false;
     bool activated = false;
