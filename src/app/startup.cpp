@@ -60,6 +60,8 @@ void StartUp::setEnable(bool enable)
                    << "Name=Kestrix Command Center\n"
                    << "Comment=Starts the Kestrix Command Center in the tray and switches stream control on\n"
                    << "Exec=" << expectedCommand() << "\n"
+                   // Started from its own folder, the program finds its translations.
+                   << "Path=" << QDir::toNativeSeparators(QCoreApplication::applicationDirPath()) << "\n"
                    << "Icon=kestrix\n"
                    << "Terminal=false\n"
                    << "X-GNOME-Autostart-enabled=true\n";
