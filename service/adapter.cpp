@@ -65,22 +65,24 @@ std::map<std::string, std::string> ueventOf(const std::string& devicePath)
     return values;
 }
 
+// A short model text, "<driver> <vendor>:<device>" ("e1000e 8086:15B8"):
+// the command center shows it on a plate only while it is under 20 characters.
 std::string modelOf(const std::string& devicePath)
 {
     const auto uevent = ueventOf(devicePath);
     const auto driver = uevent.find("DRIVER");
     if (driver == uevent.end())
-        return "Virtual network interface";
-    std::string model = driver->second + " network adapter";
+        return "Virtual interface";
+    std::string model = driver->second;
     const auto pci = uevent.find("PCI_ID");
     if (pci != uevent.end()) {
-        model += " (PCI " + pci->second + ")";
+        model += " " + pci->second;
     } else {
         const std::string vendor = firstLine(devicePath + "/vendor");
         const std::string device = firstLine(devicePath + "/device");
         if (!vendor.empty() && !device.empty())
-            model += " (" + upper(vendor.substr(vendor.rfind('x') + 1)) + ":"
-                     + upper(device.substr(device.rfind('x') + 1)) + ")";
+            model += " " + upper(vendor.substr(vendor.rfind('x') + 1)) + ":"
+                     + upper(device.substr(device.rfind('x') + 1));
     }
     return model;
 }
@@ -205,7 +207,7 @@ Adapter demoAdapter()
     adapter.ipv6 = "2001:db8::10";
     adapter.gateway = "192.0.2.1";
     adapter.mac = "02:00:5E:10:00:01";
-    adapter.model = "Kestrix demo adapter (simulated)";
+    adapter.model = "KX-2500 demo";
     adapter.state = kNicReady;
     adapter.router = 0;
     adapter.vendor = 1;
