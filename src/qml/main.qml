@@ -1,61 +1,366 @@
 import QtQuick 2.12
+import QtQuick.Controls 2.12
 import QtQuick.Window 2.12
+import QtGraphicalEffects 1.12
+import Qt.labs.settings 1.0
+import Qt.labs.platform 1.1 as Platform
+import org.netvane.data 1.0
 
-// A first main scene: the controller's state as text, until the real window
-// replaces it.
-Window {
+// The one window of the program: fixed size, frameless and transparent, with
+// its own shadowed background, title bar, header, the view of the current
+// tab and the footer. It owns the tray icon, the user's settings, the
+// autostart object, the popups and the help overlays.
+//
+// Closing hides the window to the tray; only the tray's "Quit" ends the
+// program. Where no tray exists (no tray host on the desktop, or none at
+// all), the close button quits the same way, so the program never lingers
+// out of reach.
+ApplicationWindow {
     id: rootWindow
 
-    width: 640
-    height: 480
-    visible: !isNeedWindowHide
-    color: "#001232"
+    property bool streamDetectEnabled: appController.streamControlEnabled
+    property bool routerActivated: appController.routerActivated
+    property string productVersion: swVersion
+    property bool isNeedServiceEnable: needServiceEnable
+    property bool isStartOnStartUpEnabled: startUp.enable
+    property bool isFirstLaunch: false
+    property bool isUpdateEnable: generalSettings.isUpdateEnable
+    property alias showSystemApps: generalSettings.showSystemApps
+    property string tabState: ""
+    // Whether quitRequested ends the process; whoever ends it in its own way
+    // (the tests) turns this off.
+    property bool quitOnRequest: true
 
-    Connections {
-        target: appController
-        function onRestoreWindow() {
-            rootWindow.show()
-            rootWindow.raise()
-            rootWindow.requestActivate()
+    width: Theme.windowWidth
+    height: Theme.windowHeight
+    minimumWidth: Theme.windowWidth
+    minimumHeight: Theme.windowHeight
+    maximumWidth: Theme.windowWidth
+    maximumHeight: Theme.windowHeight
+    flags: Qt.FramelessWindowHint | Qt.Window | Qt.WindowMinimizeButtonHint
+    color: "transparent"
+    visible: true
+
+    // The last step of "Quit", after the controller was told.
+    signal quitRequested()
+
+    function setStartUpEnable(isEnable) {
+        startUp.setEnable(isEnable)
+    }
+
+    // The tray's "Quit": stream control off, updates disabled, then the end.
+    function quitApplication() {
+        appController.setStreamControlState(false)
+        appController.sendUpdateStateQml(LibClient.UPDATE_STATE_DISABLED)
+        rootWindow.quitRequested()
+    }
+
+    function _showWindow() {
+        rootWindow.show()
+        rootWindow.raise()
+        rootWindow.requestActivate()
+    }
+
+    function _closeToTray() {
+        if (!sysTray.available) {
+            rootWindow.quitApplication()
+            return
+        }
+        // Leave a minimised state first, so that the next show is normal.
+        rootWindow.show()
+        rootWindow.hide()
+    }
+
+    function _keepSize() {
+        if (rootWindow.width !== rootWindow.maximumWidth || rootWindow.height !== rootWindow.maximumHeight) {
+            rootWindow.width = rootWindow.maximumWidth
+            rootWindow.height = rootWindow.maximumHeight
         }
     }
 
-    Column {
+    function _showHelpForTab() {
+        if (rootWindow.tabState === "appListView")
+            helpMessages.state = "helpListViewShow"
+        else if (rootWindow.tabState === "appGridView")
+            helpMessages.state = "helpGridViewShow"
+    }
+
+    onWidthChanged: _keepSize()
+    onHeightChanged: _keepSize()
+    onTabStateChanged: generalSettings.tabState = tabState
+    onQuitRequested: if (quitOnRequest) Qt.quit()
+    // A close from outside (the window manager) hides as the button does.
+    onClosing: {
+        close.accepted = false
+        _closeToTray()
+    }
+
+    Component.onCompleted: {
+        rootWindow.tabState = generalSettings.tabState
+        helpMessages.state = generalSettings.isFirstRun ? "helpGettingStartedShow" : "helpNothingShow"
+        rootWindow.isFirstLaunch = generalSettings.isFirstRun
+        if (rootWindow.isFirstLaunch) {
+            generalSettings.isFirstRun = false
+            startUp.setEnable(true)
+        }
+        if (isNeedWindowHide)
+            rootWindow.hide()
+    }
+
+    Settings {
+        id: generalSettings
+
+        objectName: "generalSettings"
+
+        property bool isFirstRun: true
+        property string tabState: "appGridView"
+        property bool isUpdateEnable: true
+        property bool showSystemApps: false
+    }
+
+    StartUp {
+        id: startUp
+    }
+
+    Connections {
+        target: appController
+
+        function onRestoreWindow() {
+            rootWindow._showWindow()
+        }
+    }
+
+    Platform.SystemTrayIcon {
+        id: sysTray
+
+        objectName: "sysTray"
+
+        icon.source: "qrc:/res/kestrix.ico"
+        visible: true
+
+        // A balloon only while the window is hidden; a minimised window
+        // counts as shown.
+        function message(title, text) {
+            if (!rootWindow.visible)
+                showMessage(title, text)
+        }
+
+        onMessageClicked: rootWindow._showWindow()
+        onActivated: {
+            if (reason === Platform.SystemTrayIcon.DoubleClick)
+                rootWindow._showWindow()
+        }
+
+        menu: Platform.Menu {
+            Platform.MenuItem {
+                objectName: "restoreItem"
+                text: qsTr("Restore")
+                onTriggered: rootWindow.show()
+            }
+
+            Platform.MenuItem {
+                objectName: "quitItem"
+                text: qsTr("Quit")
+                onTriggered: rootWindow.quitApplication()
+            }
+        }
+    }
+
+    Item {
+        id: mainScreenContainer
+
+        objectName: "mainScreenContainer"
         anchors.fill: parent
-        anchors.margins: 20
-        spacing: 6
+        anchors.margins: Theme.windowMargin
 
-        Repeater {
-            model: [
-                "VERSION: " + swVersion,
-                "SERVICE: " + (appController.serverReady ? "READY" : "SERVICE IS NOT READY"),
-                "STREAM CONTROL: " + (appController.streamControlEnabled ? "ON" : "OFF"),
-                "ADAPTER: " + appController.adapterName + "  " + appController.adapterModel,
-                "IPV4: " + appController.ip4Address + "  GATEWAY: " + appController.gateWay,
-                "DOWNLOAD: " + (appController.downloadSpeed / 1000).toFixed(2) + " Mbps  UPLOAD: "
-                    + (appController.uploadSpeed / 1000).toFixed(2) + " Mbps",
-                "LIMITS: " + appController.downloadSpeedLimit + " / " + appController.uploadSpeedLimit + " kbps",
-                "APPLICATIONS AND SITES: " + list.count
-            ]
-            Text {
-                text: modelData
-                color: "lightgrey"
-                font.pixelSize: 16
-            }
+        Image {
+            id: background
+
+            anchors.fill: parent
+            source: "qrc:/res/background.png"
+            visible: false
         }
 
-        ListView {
-            id: list
+        DropShadow {
+            anchors.fill: background
+            source: background
+            horizontalOffset: 4
+            verticalOffset: 4
+            radius: 10
+            samples: 16
+            color: "#80000000"
+            cached: true
+        }
 
+        CustomTitleBar {
+            id: titleBar
+
+            objectName: "titleBar"
+            anchors.top: parent.top
+            anchors.left: parent.left
+            anchors.right: parent.right
+            height: parent.height * 0.08
+            onSettingsClicked: {
+                popupSettings.visible = true
+                popupSettings.forceActiveFocus()
+            }
+            onMinimizeClicked: rootWindow.showMinimized()
+            onCloseClicked: rootWindow._closeToTray()
+        }
+
+        Header {
+            id: header
+
+            objectName: "header"
+            anchors.top: titleBar.bottom
+            anchors.left: parent.left
+            anchors.right: parent.right
+            height: parent.height * 0.1
+        }
+
+        ActionContainer {
+            id: actionContainer
+
+            objectName: "actionContainer"
+            anchors.top: header.bottom
+            anchors.bottom: footer.top
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.leftMargin: parent.width * 0.05
+            anchors.rightMargin: parent.width * 0.05
+        }
+
+        Footer {
+            id: footer
+
+            objectName: "footer"
+            anchors.horizontalCenter: parent.horizontalCenter
+            anchors.bottom: parent.bottom
+            anchors.bottomMargin: 15
             width: parent.width
-            height: 240
-            clip: true
-            model: appController.overviewModel()
-            delegate: Text {
-                text: appName + "  " + (downloadSpeed / 1000).toFixed(2) + " Mbps  priority " + priority
-                color: "#00d8ff"
-                font.pixelSize: 13
+            height: 180
+            onHelpPressed: rootWindow._showHelpForTab()
+        }
+
+        CustomPopup {
+            id: sortPopup
+
+            objectName: "sortPopup"
+            anchors.fill: parent
+            visible: false
+            windowlessItem: sortWindow
+            onClosePopup: sortPopup.visible = false
+
+            SortWindow {
+                id: sortWindow
+
+                objectName: "sortWindow"
+                anchors.right: parent.right
+                anchors.top: parent.top
+                anchors.rightMargin: 100
+                anchors.topMargin: 100
+                width: 140
+                height: 140
+                visible: sortPopup.visible
+                onClicked: sortPopup.visible = false
+                onSortSelected: {
+                    header.sortText = sortString
+                    header.sortingChanged(sortColumn, sortOrder)
+                }
             }
         }
+
+        // Tooltips move in here while shown, above everything else.
+        Item {
+            id: topItem
+
+            objectName: "topItem"
+            anchors.fill: parent
+            z: 3
+        }
+    }
+
+    CustomPopup {
+        id: popupSettings
+
+        objectName: "popupSettings"
+        anchors.fill: mainScreenContainer
+        visible: false
+        windowlessItem: settingsContent
+        onClosePopup: popupSettings.visible = false
+
+        // The settings popup's place until it arrives.
+        Item {
+            id: settingsContent
+
+            anchors.centerIn: parent
+            width: 400
+            height: 500
+            visible: popupSettings.visible
+        }
+    }
+
+    CustomPopup {
+        id: popupAbout
+
+        objectName: "popupAbout"
+        anchors.fill: mainScreenContainer
+        visible: false
+        windowlessItem: aboutContent
+        onClosePopup: {
+            popupAbout.visible = false
+            popupSettings.forceActiveFocus()
+        }
+
+        // The about window's place until it arrives.
+        Item {
+            id: aboutContent
+
+            anchors.centerIn: parent
+            width: 450
+            height: 230
+            visible: popupAbout.visible
+        }
+    }
+
+    CustomPopup {
+        id: popupUpdate
+
+        objectName: "popupUpdate"
+        anchors.fill: mainScreenContainer
+        visible: false
+        windowlessItem: updateContent
+        onClosePopup: popupUpdate.visible = false
+
+        // The update window's place until it arrives.
+        Item {
+            id: updateContent
+
+            anchors.centerIn: parent
+            width: 550
+            height: 200
+            visible: popupUpdate.visible
+        }
+    }
+
+    // The help overlays' place until they arrive: only their states.
+    Item {
+        id: helpMessages
+
+        objectName: "helpMessages"
+
+        property Item gettingStartedNextComponent: popupSettings
+        property Item settingsItem: popupSettings
+
+        anchors.fill: mainScreenContainer
+        z: 3
+
+        states: [
+            State { name: "helpNothingShow" },
+            State { name: "helpGettingStartedShow" },
+            State { name: "helpSettingsShow" },
+            State { name: "helpGridViewShow" },
+            State { name: "helpListViewShow" }
+        ]
     }
 }

@@ -7,6 +7,7 @@
 
 #include "models/appcontroller.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QQmlContext>
@@ -111,6 +112,10 @@ public slots:
         // No service: registration fails quietly, the scenes see nothing live.
         qputenv("KESTRIX_IPC_DIR", QFile::encodeName(m_objects.path()));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+        // Test mode alone puts the settings in ~/.qttest, which every run
+        // shares: two runs at once would write over each other's settings.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_config.path());
         QSettings().clear();
     }
 
@@ -147,6 +152,14 @@ QString TestSupport::autostartEntry() const
     return QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + QStringLiteral("/autostart/Kestrix.desktop");
 }
 
-QUICK_TEST_MAIN_WITH_SETUP(kestrix_qml, Setup)
+// Qt Charts draw through the widgets module and need a QApplication, as the
+// program has; Qt Quick Test would otherwise make a QGuiApplication.
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QTEST_SET_MAIN_SOURCE_PATH
+    Setup setup;
+    return quick_test_main_with_setup(argc, argv, "kestrix_qml", QUICK_TEST_SOURCE_DIR, &setup);
+}
 
 #include "tst_qml.moc"

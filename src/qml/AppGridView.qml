@@ -1,0 +1,74 @@
+import QtQuick 2.12
+import org.netvane.data 1.0
+
+// The grid: the four priority rows, critical at the top. It sorts by name,
+// ascending, until the sort window reports another choice through the
+// header's sortingChanged().
+Column {
+    id: appGridView
+
+    property int sortColumn: OverviewModel.AppNameRole
+    property int sortOrder: Qt.AscendingOrder
+    // The header whose sortingChanged() the grid follows.
+    property QtObject sortSource: typeof header !== "undefined" ? header : null
+
+    readonly property real _rowHeight: appGridView.height / 4 - 2
+
+    spacing: 5
+    // Hidden, the view is fully transparent.
+    opacity: appGridView.visible ? 1 : 0
+
+    Connections {
+        target: appGridView.sortSource
+        ignoreUnknownSignals: true
+
+        function onSortingChanged(sortColumn, sortOrder) {
+            appGridView.sortColumn = sortColumn
+            appGridView.sortOrder = sortOrder
+        }
+    }
+
+    PriorityRow {
+        objectName: "criticalRow"
+        width: appGridView.width
+        height: appGridView._rowHeight
+        priority: 1
+        priorityText: qsTr("CRITICAL PRIORITY APPS")
+        popupText: qsTr("Choosing the CRITICAL PRIORITY level prioritizes the use of maximum bandwidth usage, lowers latency, and provides for smoother gameplay.")
+        sortColumn: appGridView.sortColumn
+        sortOrder: appGridView.sortOrder
+    }
+
+    PriorityRow {
+        objectName: "highRow"
+        width: appGridView.width
+        height: appGridView._rowHeight
+        priority: 2
+        priorityText: qsTr("HIGH PRIORITY APPS")
+        popupText: qsTr("Choosing the HIGH PRIORITY level ensures high-bandwidth usage, and provides for optimal web-surfing and video streaming.")
+        sortColumn: appGridView.sortColumn
+        sortOrder: appGridView.sortOrder
+    }
+
+    PriorityRow {
+        objectName: "normalRow"
+        width: appGridView.width
+        height: appGridView._rowHeight
+        priority: 3
+        priorityText: qsTr("NORMAL PRIORITY APPS")
+        popupText: qsTr("Choosing the NORMAL PRIORITY level provides moderate bandwidth usage for for use with social media applications.")
+        sortColumn: appGridView.sortColumn
+        sortOrder: appGridView.sortOrder
+    }
+
+    PriorityRow {
+        objectName: "lowRow"
+        width: appGridView.width
+        height: appGridView._rowHeight
+        priority: 4
+        priorityText: qsTr("LOW PRIORITY APPS")
+        popupText: qsTr("Choosing the LOW PRIORITY level selects the lowest bandwidth usage for performing tasks like file sharing and updating software.")
+        sortColumn: appGridView.sortColumn
+        sortOrder: appGridView.sortOrder
+    }
+}

@@ -1,0 +1,167 @@
+import QtQuick 2.12
+
+// An application's tile in a priority row: icon, name, pin and the two speed
+// bars inside a frame painted in the frame gradient. The roles of the row it
+// shows come from the view that created it; appModel and visualIndex say
+// where that row is, for the drop on another priority row.
+Item {
+    id: appIconSmall
+
+    property var appModel: null
+    property int visualIndex: -1
+
+    // The roles of the tile's row.
+    property double appId: 0
+    property int type: 0
+    property bool pin: false
+    property int priority: 0
+    property string appName
+    property url appIcon
+    property real uploadSpeed: 0
+    property real downloadSpeed: 0
+
+    // The name as shown: the first ".exe" and everything after it cut off,
+    // in capitals.
+    readonly property string displayedName: {
+        var cut = appIconSmall.appName.indexOf(".exe")
+        return (cut >= 0 ? appIconSmall.appName.substring(0, cut) : appIconSmall.appName).toUpperCase()
+    }
+    readonly property real _uploadLimit: appController.uploadSpeedLimit
+    readonly property real _downloadLimit: appController.downloadSpeedLimit
+
+    // Speeds arrive in kbit/s and are shown in Mbps with one decimal.
+    function _mbps(kbps) {
+        return Number((kbps / 1000).toFixed(1))
+    }
+
+    implicitWidth: 150
+    implicitHeight: 100
+    Drag.hotSpot.x: width / 2
+    Drag.hotSpot.y: height / 2
+
+    // The 3 px frame: the gradient shows around the navy inside.
+    Rectangle {
+        anchors.fill: parent
+        gradient: Theme.frameGradient
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        anchors.margins: 3
+        color: Theme.navy
+    }
+
+    Rectangle {
+        id: iconBox
+
+        objectName: "iconBox"
+        anchors.left: parent.left
+        anchors.leftMargin: 10
+        anchors.top: parent.top
+        anchors.topMargin: 5
+        anchors.bottom: uploadBar.top
+        anchors.bottomMargin: 5
+        width: 50
+        color: "transparent"
+        border.width: 1
+        border.color: "lightgrey"
+
+        Image {
+            objectName: "icon"
+            anchors.fill: parent
+            anchors.margins: 1
+            source: appIconSmall.appIcon
+            smooth: true
+            mipmap: true
+        }
+    }
+
+    Text {
+        id: nameText
+
+        objectName: "displayedName"
+        anchors.left: iconBox.right
+        anchors.leftMargin: 5
+        anchors.right: parent.right
+        anchors.rightMargin: 5
+        anchors.top: iconBox.top
+        text: appIconSmall.displayedName
+        color: Theme.text
+        font.pointSize: 10
+        elide: Text.ElideRight
+    }
+
+    Item {
+        id: pinRow
+
+        anchors.left: iconBox.right
+        anchors.leftMargin: 5
+        anchors.right: parent.right
+        anchors.rightMargin: 5
+        anchors.bottom: uploadBar.top
+        anchors.bottomMargin: 5
+        height: iconBox.height / 2
+
+        PinItem {
+            objectName: "pinButton"
+            anchors.left: parent.left
+            anchors.bottom: parent.bottom
+            width: Math.min(pinRow.width / 4, pinRow.height)
+            height: width
+            pinned: appIconSmall.pin
+            onClicked: appController.overviewModel().set(appIconSmall.appId, appIconSmall.type,
+                                                         !appIconSmall.pin, appIconSmall.priority)
+        }
+    }
+
+    SpeedItem {
+        id: uploadBar
+
+        objectName: "uploadBar"
+        anchors.left: parent.left
+        anchors.leftMargin: appIconSmall.height / 10
+        anchors.right: parent.right
+        anchors.rightMargin: appIconSmall.height / 10
+        anchors.bottom: downloadBar.top
+        anchors.bottomMargin: 5
+        height: appIconSmall.height / 8
+        valueTextSize: 10
+        actualSpeed: appIconSmall._mbps(appIconSmall.uploadSpeed)
+        speedLimit: appIconSmall.uploadSpeed > appIconSmall._uploadLimit
+                    ? appIconSmall._mbps(appIconSmall.uploadSpeed)
+                    : appIconSmall._mbps(appIconSmall._uploadLimit)
+        valueText: qsTr("U") + " " + (appIconSmall.uploadSpeed / 1000).toFixed(1) + " " + qsTr("Mbps")
+    }
+
+    SpeedItem {
+        id: downloadBar
+
+        objectName: "downloadBar"
+        anchors.left: parent.left
+        anchors.leftMargin: 10
+        anchors.right: parent.right
+        anchors.rightMargin: 10
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 10
+        height: appIconSmall.height / 8
+        valueTextSize: 10
+        actualSpeed: appIconSmall._mbps(appIconSmall.downloadSpeed)
+        speedLimit: appIconSmall.downloadSpeed > appIconSmall._downloadLimit
+                    ? appIconSmall._mbps(appIconSmall.downloadSpeed)
+                    : appIconSmall._mbps(appIconSmall._downloadLimit)
+        valueText: qsTr("D") + " " + (appIconSmall.downloadSpeed / 1000).toFixed(1) + " " + qsTr("Mbps")
+    }
+
+    Image {
+        anchors.right: parent.right
+        anchors.rightMargin: 5
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 5
+        width: 10
+        height: 10
+        source: "qrc:/res/rearrange.png"
+        sourceSize.width: 20
+        sourceSize.height: 20
+        smooth: true
+    }
+}

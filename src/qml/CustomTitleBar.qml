@@ -1,0 +1,118 @@
+import QtQuick 2.12
+import QtQuick.Window 2.12
+
+// The window's own title bar: product logo, the adapter model on its plate,
+// and the settings, minimise and close buttons. Dragging anywhere else on
+// the bar moves the window.
+Item {
+    id: customTitleBar
+
+    readonly property string _model: appController.adapterModel
+    readonly property bool _wideModel: _model.length > 10
+    // Models of 20 characters or more do not fit even the wide plate.
+    readonly property bool _modelShown: _model.length > 0 && _model.length < 20
+    // A third of a row that is 10 % of the bar wide; the row itself takes
+    // its content's width, so that the close button keeps its 10 px from
+    // the right edge.
+    readonly property real _buttonSize: width * 0.1 / 3
+
+    signal settingsClicked()
+    signal minimizeClicked()
+    signal closeClicked()
+
+    // Beneath the buttons: they take their own clicks.
+    MouseArea {
+        id: dragArea
+
+        property point _pressPoint: Qt.point(0, 0)
+
+        anchors.fill: parent
+        onPressed: _pressPoint = Qt.point(mouse.x, mouse.y)
+        onPositionChanged: {
+            var window = customTitleBar.Window.window
+            if (!window)
+                return
+            window.x += mouse.x - _pressPoint.x
+            window.y += mouse.y - _pressPoint.y
+        }
+    }
+
+    Image {
+        id: productLogo
+
+        x: 40
+        y: 30
+        width: customTitleBar.width * 0.3
+        height: customTitleBar.height * 0.75
+        source: "qrc:/res/velmora_command_center.png"
+        smooth: true
+        mipmap: true
+    }
+
+    Image {
+        id: modelPlate
+
+        objectName: "modelPlate"
+        anchors.left: productLogo.right
+        anchors.leftMargin: 40
+        y: 30
+        width: customTitleBar.width * 0.44
+        height: customTitleBar.height * 0.8
+        visible: customTitleBar._modelShown
+        source: customTitleBar._wideModel ? "qrc:/res/adapter_model_bg_wide.png" : "qrc:/res/adapter_model_bg.png"
+        smooth: true
+        mipmap: true
+
+        Text {
+            id: modelText
+
+            objectName: "modelText"
+            anchors.centerIn: parent
+            width: modelPlate.width * (customTitleBar._wideModel ? 0.45 : 0.3)
+            text: customTitleBar._model
+            color: Theme.text
+            font.pixelSize: 20
+            font.capitalization: Font.AllUppercase
+            horizontalAlignment: Text.AlignHCenter
+            elide: Text.ElideRight
+        }
+    }
+
+    Row {
+        id: windowButtons
+
+        anchors.top: parent.top
+        anchors.right: parent.right
+        anchors.rightMargin: 10
+        spacing: 5
+
+        Repeater {
+            model: [
+                { name: "settingsButton", image: "settings", clicked: "settingsClicked" },
+                { name: "minimizeButton", image: "minimize", clicked: "minimizeClicked" },
+                { name: "windowCloseButton", image: "close", clicked: "closeClicked" }
+            ]
+
+            Item {
+                objectName: modelData.name
+                width: customTitleBar._buttonSize
+                height: customTitleBar._buttonSize
+
+                // Rendered at the cell's size, so shown at its own size.
+                Image {
+                    anchors.bottom: parent.bottom
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    source: "qrc:/res/" + modelData.image + (buttonArea.containsMouse ? "_hovered" : "") + ".png"
+                }
+
+                MouseArea {
+                    id: buttonArea
+
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    onClicked: customTitleBar[modelData.clicked]()
+                }
+            }
+        }
+    }
+}

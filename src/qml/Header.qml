@@ -1,0 +1,125 @@
+import QtQuick 2.12
+import QtGraphicalEffects 1.12
+
+// The strip between the title bar and the views: the two view tabs on the
+// left, the grid's sort indicator on the right, a thin line beneath both.
+// The header emits sortingChanged only when the main window tells it to
+// (after the sort window reported a choice); the grid view listens to it.
+Item {
+    id: header
+
+    property string sortText: ""
+
+    readonly property bool _gridSelected: rootWindow.tabState === "appGridView"
+    readonly property bool _listSelected: rootWindow.tabState === "appListView"
+    readonly property real _inset: width * 0.07
+
+    signal sortingChanged(int sortColumn, int sortOrder)
+
+    Rectangle {
+        id: bottomLine
+
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.leftMargin: header._inset
+        anchors.rightMargin: header._inset
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 10
+        height: 1
+        color: "lightgray"
+    }
+
+    Row {
+        id: tabRow
+
+        x: header._inset
+        anchors.bottom: bottomLine.top
+        anchors.bottomMargin: 10
+        width: 90
+        height: 30
+        // Two 30 px buttons and the gap between them fill the 90 px row.
+        spacing: 30
+
+        HeaderTabButton {
+            id: gridButton
+
+            objectName: "gridButton"
+            iconSource: "qrc:/res/grid_view.png"
+            popupText: qsTr("Grid view")
+            selected: header._gridSelected
+            onClicked: rootWindow.tabState = "appGridView"
+        }
+
+        HeaderTabButton {
+            id: listButton
+
+            objectName: "listButton"
+            iconSource: "qrc:/res/list_view.png"
+            popupText: qsTr("List view")
+            selected: header._listSelected
+            onClicked: rootWindow.tabState = "appListView"
+        }
+    }
+
+    // The grid's sort choice: text and icon are only a stencil; what shows
+    // is the frame gradient through them, and only in the grid view.
+    Item {
+        id: sortIndicator
+
+        objectName: "sortIndicator"
+        anchors.right: bottomLine.right
+        anchors.bottom: bottomLine.top
+        anchors.bottomMargin: 10
+        width: sortLabel.contentWidth + sortIcon.width + 10
+        height: 15
+
+        Item {
+            id: sortStencil
+
+            anchors.fill: parent
+            visible: false
+
+            Text {
+                id: sortLabel
+
+                objectName: "sortLabel"
+                anchors.verticalCenter: parent.verticalCenter
+                text: qsTr("SORTING BY") + ": " + header.sortText
+                color: "white"
+                font.pixelSize: 12
+            }
+
+            Image {
+                id: sortIcon
+
+                anchors.left: sortLabel.right
+                anchors.leftMargin: 5
+                anchors.verticalCenter: parent.verticalCenter
+                width: 15
+                height: 15
+                source: "qrc:/res/sort.png"
+                smooth: true
+                mipmap: true
+            }
+        }
+
+        LinearGradient {
+            objectName: "sortGradient"
+            anchors.fill: parent
+            source: sortStencil
+            start: Qt.point(0, 0)
+            end: Qt.point(0, height)
+            gradient: Theme.frameGradient
+            visible: header._gridSelected
+        }
+
+        MouseArea {
+            anchors.fill: parent
+            enabled: header._gridSelected
+            onClicked: {
+                sortPopup.visible = true
+                sortPopup.forceActiveFocus()
+            }
+        }
+    }
+}

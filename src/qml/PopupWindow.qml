@@ -1,0 +1,80 @@
+import QtQuick 2.12
+import QtGraphicalEffects 1.12
+
+// The framed dark panel of every dialog and tooltip: a 4 px border painted in
+// the frame gradient, a navy inside, an optional round close button on the
+// top-right corner, and an appear timer for hover tooltips (entering sets
+// showAfterDelay, leaving clears it and hides the panel).
+Item {
+    id: popupWindow
+
+    property bool isCloseButtonNeeded: true
+    property int popupAppearDelay: Theme.popupAppearDelay
+    property bool showAfterDelay: false
+
+    readonly property int _borderWidth: 4
+
+    signal closePopup()
+
+    // Only the shape of the border: the gradient below paints it.
+    Rectangle {
+        id: borderShape
+
+        anchors.fill: parent
+        visible: false
+        color: "transparent"
+        border.width: popupWindow._borderWidth
+        border.color: "lightgrey"
+    }
+
+    LinearGradient {
+        anchors.fill: parent
+        source: borderShape
+        start: Qt.point(0, 0)
+        end: Qt.point(0, height)
+        gradient: Theme.frameGradient
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        anchors.margins: popupWindow._borderWidth
+        color: Theme.navy
+    }
+
+    Timer {
+        id: appearTimer
+
+        interval: popupWindow.popupAppearDelay
+        repeat: false
+        running: popupWindow.showAfterDelay
+        onTriggered: popupWindow.visible = true
+    }
+
+    // Centred on the top-right corner, moved inwards by half the border.
+    Rectangle {
+        id: closeButton
+
+        objectName: "closeButton"
+        width: 20
+        height: 20
+        radius: 10
+        x: popupWindow.width - popupWindow._borderWidth / 2 - width / 2
+        y: popupWindow._borderWidth / 2 - height / 2
+        visible: popupWindow.isCloseButtonNeeded
+        color: "white"
+        border.width: 2
+        border.color: "white"
+
+        Text {
+            anchors.centerIn: parent
+            text: "X"
+            color: "gray"
+            font.pixelSize: closeButton.height / 2
+        }
+
+        MouseArea {
+            anchors.fill: parent
+            onClicked: popupWindow.closePopup()
+        }
+    }
+}
