@@ -3,9 +3,6 @@ import QtQuick 2.12
 // The bottom of the main area: the adapter vendor's logo, a separator, the
 // upload chart, the state panel and the download chart side by side, and the
 // help button.
-//
-// The charts and the state panel are stand-ins of their final size until
-// the speed chart and the state panel join them.
 Item {
     id: footer
 
@@ -16,6 +13,12 @@ Item {
     readonly property int _bottomMargin: 15
 
     signal helpPressed()
+
+    // A chart's value: the controller's speed in Mbps while stream control
+    // is on, else 0.
+    function _speed(kilobits) {
+        return appController.streamControlEnabled ? kilobits / 1000 : 0
+    }
 
     Image {
         id: vendorLogo
@@ -58,28 +61,46 @@ Item {
             height: footer.height - separator.height - footer._separatorSpacing
             spacing: footer._rowSpacing
 
-            Item {
+            SpeedChart {
                 id: uploadChart
 
                 objectName: "uploadChart"
                 width: footer._rowWidth / 3 + 5
                 height: chartRow.height
+                title: qsTr("UPLOAD SPEED")
+                topBottomMargin: footer._chartMargin
+                value: footer._speed(appController.uploadSpeed)
+                onTimerTrigered: value = footer._speed(appController.uploadSpeed)
             }
 
-            Item {
+            ServiceState {
                 id: statePanel
+
+                // The unit and divisor of the chart that divides more.
+                readonly property var _unitChart: uploadChart.valueDevider > downloadChart.valueDevider
+                                                  ? uploadChart : downloadChart
 
                 objectName: "statePanel"
                 width: footer._rowWidth / 3
                 height: chartRow.height
+                roundedUploadSpeed: uploadChart.roundedValue
+                roundedDownloadSpeed: downloadChart.roundedValue
+                maxUploadSpeed: uploadChart.maxValue
+                maxDownloadSpeed: downloadChart.maxValue
+                valueUnit: _unitChart.valueUnit
+                valueDevider: _unitChart.valueDevider
             }
 
-            Item {
+            SpeedChart {
                 id: downloadChart
 
                 objectName: "downloadChart"
                 width: footer._rowWidth / 3 + 5
                 height: chartRow.height
+                title: qsTr("DOWNLOAD SPEED")
+                topBottomMargin: footer._chartMargin
+                value: footer._speed(appController.downloadSpeed)
+                onTimerTrigered: value = footer._speed(appController.downloadSpeed)
             }
         }
     }

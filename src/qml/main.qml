@@ -78,6 +78,17 @@ ApplicationWindow {
         }
     }
 
+    // The settings popup's "CHECK FOR UPDATES": stored, and told the service.
+    function _setUpdateChoice(enabled) {
+        generalSettings.isUpdateEnable = enabled
+        _sendUpdateChoice(enabled)
+    }
+
+    function _sendUpdateChoice(enabled) {
+        appController.sendUpdateStateQml(enabled ? LibClient.UPDATE_STATE_NO_NEW_VERSION
+                                                 : LibClient.UPDATE_STATE_DISABLED)
+    }
+
     function _showHelpForTab() {
         if (rootWindow.tabState === "appListView")
             helpMessages.state = "helpListViewShow"
@@ -289,14 +300,39 @@ ApplicationWindow {
         windowlessItem: settingsContent
         onClosePopup: popupSettings.visible = false
 
-        // The settings popup's place until it arrives.
-        Item {
+        AppSettings {
             id: settingsContent
 
+            // True while the stored choice is put into the box at creation.
+            property bool _restoring: false
+
+            objectName: "appSettings"
             anchors.centerIn: parent
             width: 400
             height: 500
             visible: popupSettings.visible
+
+            onHelpPressed: {
+                popupSettings.focus = false
+                helpMessages.state = "helpSettingsShow"
+            }
+            onAboutPressed: {
+                popupSettings.focus = false
+                popupAbout.visible = true
+                popupAbout.forceActiveFocus()
+            }
+            onUpdateEnableChanged: {
+                if (!_restoring)
+                    rootWindow._setUpdateChoice(updateEnable)
+            }
+            // The controller learns the stored choice at every start, also
+            // when this popup is never opened.
+            Component.onCompleted: {
+                _restoring = true
+                updateEnable = generalSettings.isUpdateEnable
+                _restoring = false
+                rootWindow._sendUpdateChoice(updateEnable)
+            }
         }
     }
 
@@ -312,10 +348,10 @@ ApplicationWindow {
             popupSettings.forceActiveFocus()
         }
 
-        // The about window's place until it arrives.
-        Item {
+        AboutWindow {
             id: aboutContent
 
+            objectName: "aboutContent"
             anchors.centerIn: parent
             width: 450
             height: 230
@@ -332,35 +368,29 @@ ApplicationWindow {
         windowlessItem: updateContent
         onClosePopup: popupUpdate.visible = false
 
-        // The update window's place until it arrives.
-        Item {
+        UpdateWindow {
             id: updateContent
 
+            objectName: "updateContent"
             anchors.centerIn: parent
             width: 550
             height: 200
             visible: popupUpdate.visible
+
+            onSetVisible: function(shown) { popupUpdate.visible = shown }
+            onClose: popupUpdate.visible = false
+            onCanselPressed: popupUpdate.visible = false
         }
     }
 
-    // The help overlays' place until they arrive: only their states.
-    Item {
+    // Above every popup.
+    HelpMessages {
         id: helpMessages
 
         objectName: "helpMessages"
-
-        property Item gettingStartedNextComponent: popupSettings
-        property Item settingsItem: popupSettings
-
         anchors.fill: mainScreenContainer
         z: 3
-
-        states: [
-            State { name: "helpNothingShow" },
-            State { name: "helpGettingStartedShow" },
-            State { name: "helpSettingsShow" },
-            State { name: "helpGridViewShow" },
-            State { name: "helpListViewShow" }
-        ]
+        gettingStartedNextComponent: popupSettings
+        settingsItem: popupSettings
     }
 }

@@ -20,7 +20,14 @@ TestCase {
     width: 200
     height: 200
 
+    // A window as a returning user meets it: the getting-started help (which
+    // covers everything and takes every click) was dismissed on an earlier start.
     function startWindow() {
+        testSupport.storeSetting("isFirstRun", false)
+        return createWindow()
+    }
+
+    function createWindow() {
         var component = Qt.createComponent("qrc:/qml/main.qml")
         compare(component.status, Component.Ready, component.errorString())
         // The tests end nothing: quitRequested is only observed.
@@ -79,7 +86,7 @@ TestCase {
     }
 
     function test_firstStartShowsHelpAndRegistersAutostartOnce() {
-        window = startWindow()
+        window = createWindow()
         compare(child("helpMessages").state, "helpGettingStartedShow")
         compare(window.isFirstLaunch, true)
         compare(window.tabState, "appGridView")
@@ -92,7 +99,7 @@ TestCase {
         var probe = startUpProbe.createObject(testCase)
         probe.setEnable(false)
         probe.destroy()
-        window = startWindow()
+        window = createWindow()
         compare(child("helpMessages").state, "helpNothingShow")
         compare(window.isFirstLaunch, false)
         verify(!autostartEnabled(), "only the first start registers the program")
@@ -320,6 +327,71 @@ TestCase {
         calls = []
         menu.items[1].triggered()
         compare(calls, ["stream false", "update " + LibClient.UPDATE_STATE_DISABLED, "quit"])
+    }
+
+    function test_theStoredUpdateChoiceIsSentOnceAtEveryStart() {
+        testSupport.storeSetting("isUpdateEnable", false)
+        window = startWindow()
+        compare(calls, ["update " + LibClient.UPDATE_STATE_DISABLED])
+        stopWindow()
+
+        calls = []
+        testSupport.storeSetting("isUpdateEnable", true)
+        window = startWindow()
+        compare(calls, ["update " + LibClient.UPDATE_STATE_NO_NEW_VERSION])
+
+        // Unticking CHECK FOR UPDATES stores the choice and tells the service.
+        calls = []
+        var settings = child("appSettings")
+        settings.updateEnable = false
+        compare(calls, ["update " + LibClient.UPDATE_STATE_DISABLED])
+        compare(window.isUpdateEnable, false)
+        tryVerify(function () { return storedText("isUpdateEnable") === "false" }, 3000)
+    }
+
+    function test_theFooterChartsAreFedTheControllersSpeeds() {
+        window = startWindow()
+        var upload = child("uploadChart")
+        var download = child("downloadChart")
+        appController.uploadSpeed = 45000
+        appController.downloadSpeed = 300000
+        appController.streamControlEnabled = false
+        upload.tick()
+        download.tick()
+        compare(upload.maxValue, "0.0")
+        compare(download.maxValue, "0.0")
+
+        appController.streamControlEnabled = true
+        upload.tick()
+        download.tick()
+        compare(upload.maxValue, "45.0")
+        compare(download.valueUnit, "Gbps")
+        // The state panel takes the unit of the chart that divides more.
+        var panel = child("statePanel")
+        compare(panel.valueUnit, "Gbps")
+        compare(panel.valueDevider, 1000)
+        compare(panel.maxDownloadSpeed, "300.0")
+        appController.streamControlEnabled = false
+        appController.uploadSpeed = 0
+        appController.downloadSpeed = 0
+    }
+
+    function test_theFirstStartCourseLeadsIntoTheSettings() {
+        window = createWindow()
+        var help = child("helpMessages")
+        var settings = child("popupSettings")
+        compare(help.state, "helpGettingStartedShow")
+
+        // Next: the settings popup with its help over it.
+        mouseClick(child("nextLink"))
+        compare(help.state, "helpSettingsShow")
+        compare(settings.visible, true)
+        // OK: the help closes and the settings popup has the focus, so that
+        // Escape closes it next.
+        mouseClick(child("okLink"))
+        compare(help.state, "helpNothingShow")
+        compare(settings.visible, true)
+        compare(settings.focus, true)
     }
 
     Component {

@@ -1,0 +1,241 @@
+import QtQuick 2.12
+import QtQuick.Controls 2.12 as C2
+import org.netvane.data 1.0
+
+// The update window follows the controller's update state: it offers a new
+// version, shows the download's progress, starts the downloaded installer
+// and closes. The main window shows or hides its popup on setVisible, and
+// hides it on close and canselPressed.
+//
+// The window's visual state changes only with the update state. The states
+// the window sends itself (disabled after a finished or failed download) do
+// not move it: the completion text stays until the close timer fires, the
+// failure text until the user closes the popup.
+FocusScope {
+    id: updateWindow
+
+    property int updateState: appController.updateState
+    // Starts the installer; anything with launch(command) will do.
+    property QtObject launcher: Launcher {}
+    // How long the completion text stays before the window closes.
+    property alias closeDelay: closeTimer.interval
+
+    // True while the window itself sends a state, so that it ignores it.
+    property bool _sending: false
+
+    readonly property bool _hasWindow: typeof rootWindow !== "undefined"
+    readonly property string _newVersionText: qsTr("A new version of Kestrix Command Center is available.")
+
+    signal setVisible(bool visible)
+    signal close()
+    signal canselPressed()
+    signal confirmPressed()
+
+    function _stateFor(updateState) {
+        switch (updateState) {
+        case LibClient.UPDATE_STATE_NO_NEW_VERSION:
+            return "stateNoNewVersion"
+        case LibClient.UPDATE_STATE_NEW_VERSION_DETECTED:
+            return "stateNewVersionFound"
+        case LibClient.UPDATE_STATE_NEW_VERSION_ACCEPTED:
+            return "stateUpdating"
+        case LibClient.UPDATE_STATE_NEW_VERSION_DOWNLOADED:
+            return "stateDownloadingFinished"
+        case LibClient.UPDATE_STATE_NEW_VERSION_DOWNLOADED_FAILED:
+            return "stateUpdatingFailed"
+        case LibClient.UPDATE_STATE_DISABLED:
+            return "stateUpdateDisabled"
+        }
+        return ""
+    }
+
+    function _send(updateState) {
+        _sending = true
+        appController.sendUpdateStateQml(updateState)
+        _sending = false
+    }
+
+    // Enters a state and does what entering it means.
+    function _enter(name) {
+        if (name === "" || name === updateWindow.state)
+            return
+        updateWindow.state = name
+        switch (name) {
+        case "stateNoNewVersion":
+        case "stateUpdateDisabled":
+            updateWindow.setVisible(false)
+            break
+        case "stateNewVersionFound":
+            var firstLaunch = _hasWindow ? rootWindow.isFirstLaunch : false
+            var updateEnabled = _hasWindow ? rootWindow.isUpdateEnable : true
+            updateWindow.setVisible(!firstLaunch && updateEnabled)
+            if (typeof sysTray !== "undefined")
+                sysTray.message(qsTr("KCMD new info"), _newVersionText)
+            break
+        case "stateDownloadingFinished":
+            updateWindow.launcher.launch(appController.updateExecuteCommand)
+            _send(LibClient.UPDATE_STATE_DISABLED)
+            break
+        case "stateUpdatingFailed":
+            _send(LibClient.UPDATE_STATE_DISABLED)
+            break
+        }
+        _takeFocus()
+    }
+
+    // The right-hand link takes the focus while the links are shown;
+    // otherwise the window keeps it, so that Escape still reaches the popup.
+    function _takeFocus() {
+        if (!updateWindow.visible)
+            return
+        if (installLink.visible) {
+            cancelLink.forceActiveFocus()
+            installLink.forceActiveFocus()
+        } else {
+            updateWindow.forceActiveFocus()
+        }
+    }
+
+    state: "stateNoNewVersion"
+
+    onVisibleChanged: _takeFocus()
+
+    states: [
+        State {
+            name: "stateNoNewVersion"
+        },
+        State {
+            name: "stateNewVersionFound"
+            PropertyChanges { target: mainText; text: updateWindow._newVersionText }
+            PropertyChanges { target: progressBar; visible: false }
+        },
+        State {
+            name: "stateUpdating"
+            PropertyChanges { target: mainText; text: qsTr("The Kestrix Command Center is currently updating.") }
+            PropertyChanges { target: cancelLink; visible: false }
+            PropertyChanges { target: installLink; visible: false }
+        },
+        State {
+            name: "stateDownloadingFinished"
+            PropertyChanges { target: mainText; text: qsTr("The Kestrix Command Center downloading process has completed.") }
+            PropertyChanges { target: cancelLink; visible: false }
+            PropertyChanges { target: installLink; visible: false }
+            PropertyChanges { target: closeTimer; running: true }
+        },
+        State {
+            name: "stateUpdatingFailed"
+            PropertyChanges { target: mainText; text: qsTr("The Kestrix Command Center downloading process failed.") }
+            PropertyChanges { target: cancelLink; visible: false }
+            PropertyChanges { target: installLink; visible: false }
+            PropertyChanges { target: progressBar; visible: false }
+        },
+        State {
+            name: "stateUpdateDisabled"
+        }
+    ]
+
+    // The state machine runs on the controller's own signal rather than on
+    // updateState: entering a state may send a state, and that must not
+    // re-enter the binding while it is being written.
+    Connections {
+        target: appController
+
+        function onUpdateStateChanged() {
+            if (!updateWindow._sending)
+                updateWindow._enter(updateWindow._stateFor(appController.updateState))
+        }
+    }
+
+    Timer {
+        id: closeTimer
+
+        interval: 2000
+        repeat: false
+        onTriggered: updateWindow.close()
+    }
+
+    Text {
+        id: mainText
+
+        objectName: "mainText"
+        anchors.centerIn: parent
+        anchors.verticalCenterOffset: -20
+        width: parent.width * 0.9
+        horizontalAlignment: Text.AlignHCenter
+        wrapMode: Text.WordWrap
+        text: ""
+        color: "lightgray"
+        font.pixelSize: 18
+    }
+
+    C2.ProgressBar {
+        id: progressBar
+
+        objectName: "progressBar"
+        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 20
+        width: parent.width * 0.9
+        height: 20
+        from: 0
+        to: appController.progressDenominator
+        value: appController.progressNumeral
+
+        Behavior on value {
+            NumberAnimation { duration: 1000 }
+        }
+
+        background: Rectangle {
+            implicitWidth: 150
+            implicitHeight: 20
+            radius: 2
+            gradient: Gradient {
+                GradientStop { position: 0.0; color: "#555" }
+                GradientStop { position: 1.0; color: "#111" }
+            }
+        }
+
+        contentItem: Item {
+            Rectangle {
+                objectName: "progressFill"
+                width: progressBar.visualPosition * parent.width
+                height: parent.height
+                radius: 2
+                gradient: Gradient {
+                    GradientStop { position: 0.0; color: "lightgrey" }
+                    GradientStop { position: 0.5; color: "#666" }
+                    GradientStop { position: 1.0; color: "lightgrey" }
+                }
+            }
+        }
+    }
+
+    LinkText {
+        id: cancelLink
+
+        objectName: "cancelLink"
+        anchors.left: parent.left
+        anchors.bottom: parent.bottom
+        anchors.margins: 10
+        text: qsTr("Cancel")
+        font.pixelSize: 18
+        KeyNavigation.tab: installLink
+        onLinkCLicked: updateWindow.canselPressed()
+    }
+
+    LinkText {
+        id: installLink
+
+        objectName: "installLink"
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        anchors.margins: 10
+        text: qsTr("Download and install")
+        font.pixelSize: 18
+        KeyNavigation.tab: cancelLink
+        onLinkCLicked: {
+            appController.sendUpdateStateQml(LibClient.UPDATE_STATE_NEW_VERSION_ACCEPTED)
+            updateWindow.confirmPressed()
+        }
+    }
+}
