@@ -22,6 +22,12 @@ FocusScope {
 
     // True while the window itself sends a state, so that it ignores it.
     property bool _sending: false
+    // What the states show. The states change these rather than `visible`
+    // itself: a state saves the value it replaces and restores it on leaving,
+    // and `visible` reads false while the popup is hidden, which would hide
+    // the bar or the links for good.
+    property bool _linksShown: true
+    property bool _barShown: true
 
     readonly property bool _hasWindow: typeof rootWindow !== "undefined"
     readonly property string _newVersionText: qsTr("A new version of Kestrix Command Center is available.")
@@ -88,7 +94,7 @@ FocusScope {
     function _takeFocus() {
         if (!updateWindow.visible)
             return
-        if (installLink.visible) {
+        if (updateWindow._linksShown) {
             cancelLink.forceActiveFocus()
             installLink.forceActiveFocus()
         } else {
@@ -107,27 +113,24 @@ FocusScope {
         State {
             name: "stateNewVersionFound"
             PropertyChanges { target: mainText; text: updateWindow._newVersionText }
-            PropertyChanges { target: progressBar; visible: false }
+            PropertyChanges { target: updateWindow; _barShown: false }
         },
         State {
             name: "stateUpdating"
             PropertyChanges { target: mainText; text: qsTr("The Kestrix Command Center is currently updating.") }
-            PropertyChanges { target: cancelLink; visible: false }
-            PropertyChanges { target: installLink; visible: false }
+            PropertyChanges { target: updateWindow; _linksShown: false }
         },
         State {
             name: "stateDownloadingFinished"
             PropertyChanges { target: mainText; text: qsTr("The Kestrix Command Center downloading process has completed.") }
-            PropertyChanges { target: cancelLink; visible: false }
-            PropertyChanges { target: installLink; visible: false }
+            PropertyChanges { target: updateWindow; _linksShown: false }
             PropertyChanges { target: closeTimer; running: true }
         },
         State {
             name: "stateUpdatingFailed"
             PropertyChanges { target: mainText; text: qsTr("The Kestrix Command Center downloading process failed.") }
-            PropertyChanges { target: cancelLink; visible: false }
-            PropertyChanges { target: installLink; visible: false }
-            PropertyChanges { target: progressBar; visible: false }
+            PropertyChanges { target: updateWindow; _linksShown: false }
+            PropertyChanges { target: updateWindow; _barShown: false }
         },
         State {
             name: "stateUpdateDisabled"
@@ -172,6 +175,7 @@ FocusScope {
         id: progressBar
 
         objectName: "progressBar"
+        visible: updateWindow._barShown
         anchors.horizontalCenter: parent.horizontalCenter
         anchors.bottom: parent.bottom
         anchors.bottomMargin: 20
@@ -214,6 +218,7 @@ FocusScope {
         id: cancelLink
 
         objectName: "cancelLink"
+        visible: updateWindow._linksShown
         anchors.left: parent.left
         anchors.bottom: parent.bottom
         anchors.margins: 10
@@ -227,6 +232,7 @@ FocusScope {
         id: installLink
 
         objectName: "installLink"
+        visible: updateWindow._linksShown
         anchors.right: parent.right
         anchors.bottom: parent.bottom
         anchors.margins: 10

@@ -143,6 +143,27 @@ Item {
             verify(String(real.launcher).indexOf("Launcher") === 0, String(real.launcher))
         }
 
+        // As in the window: the popup is hidden while the offer comes in, then
+        // shown; the bar and the links must come back in the later states.
+        function test_aHiddenWindowStillShowsBarAndLinksLater() {
+            window.visible = false
+            appController.updateState = LibClient.UPDATE_STATE_NEW_VERSION_DETECTED
+            window.visible = true
+            verify(part("cancelLink").visible)
+            verify(part("installLink").visible)
+            verify(!part("progressBar").visible)
+            window.visible = false
+            appController.updateState = LibClient.UPDATE_STATE_NEW_VERSION_ACCEPTED
+            window.visible = true
+            verify(part("progressBar").visible, "the progress bar shows while updating")
+            verify(!part("installLink").visible)
+            window.visible = false
+            appController.updateState = LibClient.UPDATE_STATE_NO_NEW_VERSION
+            appController.updateState = LibClient.UPDATE_STATE_NEW_VERSION_DETECTED
+            window.visible = true
+            verify(part("installLink").visible, "the links come back with a new offer")
+        }
+
         function test_newVersionShowsThePopupAndTellsTheTray() {
             appController.updateState = LibClient.UPDATE_STATE_NEW_VERSION_DETECTED
             compare(window.state, "stateNewVersionFound")
