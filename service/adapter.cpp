@@ -84,7 +84,8 @@ std::string modelOf(const std::string& devicePath)
             model += " " + upper(vendor.substr(vendor.rfind('x') + 1)) + ":"
                      + upper(device.substr(device.rfind('x') + 1));
     }
-    return model;
+    // Too long for the plate: the driver alone.
+    return model.size() < 20 ? model : driver->second.substr(0, 19);
 }
 
 struct Addresses {

@@ -198,6 +198,11 @@ private slots:
                 << "kxb0" << "DRIVER=r8169\n" << "0x17aa" << "r8169 10EC:8168" << 1u;
         QTest::newRow("the other interface's") << "kxa0" << pci << "0x1043" << "Virtual interface"
                                                << 1u;
+        // The window shows the model only under 20 characters.
+        QTest::newRow("too long with its ids: the driver alone")
+                << "kxb0" << "DRIVER=virtio_net
+PCI_ID=1AF4:0001
+" << "" << "virtio_net" << 1u;
     }
 
     void discoverReadsTheDefaultRouteInterface()
