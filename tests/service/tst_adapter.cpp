@@ -200,9 +200,7 @@ private slots:
                                                << 1u;
         // The window shows the model only under 20 characters.
         QTest::newRow("too long with its ids: the driver alone")
-                << "kxb0" << "DRIVER=virtio_net
-PCI_ID=1AF4:0001
-" << "" << "virtio_net" << 1u;
+                << "kxb0" << "DRIVER=virtio_net\nPCI_ID=1AF4:0001\n" << "" << "virtio_net" << 1u;
     }
 
     void discoverReadsTheDefaultRouteInterface()
