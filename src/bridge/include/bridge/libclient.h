@@ -22,7 +22,9 @@ class LibClient : public QObject, public servicelink::Callback {
     Q_OBJECT
 
 public:
-    enum UpdateState {
+    // A fixed underlying type: the service may write any number into the
+    // update parameter, and an unknown state must stay a value, not be UB.
+    enum UpdateState : int {
         UPDATE_STATE_NO_NEW_VERSION = 0,
         UPDATE_STATE_NEW_VERSION_DETECTED = 1,
         UPDATE_STATE_NEW_VERSION_ACCEPTED = 2,
