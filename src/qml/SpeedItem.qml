@@ -49,7 +49,9 @@ Item {
 
         objectName: "fill"
         height: speedItem.height
-        width: speedItem.width * speedItem._shownRatio
+        // Whole pixels: while dozens of bars slide, a frame in which none of
+        // them crosses a pixel leaves the scene unchanged and is not drawn.
+        width: Math.round(speedItem.width * speedItem._shownRatio)
         radius: 2
         visible: width > 0
         gradient: Gradient {

@@ -101,7 +101,13 @@ Item {
             compare(bar.fillRatio, 0.5)
             wait(800)
             verify(fill.width > 0 && fill.width < 100, "width after 800 ms: " + fill.width)
+            // The slide moves in whole pixels: a frame in which no bar
+            // crosses a pixel changes nothing on the screen.
+            compare(fill.width, Math.round(fill.width))
             tryCompare(fill, "width", 100, 2000)
+            bar.speedLimit = 7
+            bar.actualSpeed = 1
+            tryCompare(fill, "width", 29, 3000)   // 200 * 1/7 = 28.57
         }
 
         function test_speedBarText() {
