@@ -1,0 +1,27 @@
+// A bare Qt Quick window for comparison with the program's own figures: it
+// loads one QML file with the same application class and the same graphics
+// stack, so window_bench.py can tell what the platform costs before any of
+// our scenes draw a pixel.
+//
+//   build/bench/reference_view bench/reference_window.qml [--animate]
+#include <QApplication>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QUrl>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    if (arguments.size() < 2) {
+        qWarning("usage: reference_view FILE.qml [--animate]");
+        return 2;
+    }
+    QQmlApplicationEngine engine;
+    engine.rootContext()->setContextProperty(QStringLiteral("animate"),
+                                             arguments.contains(QStringLiteral("--animate")));
+    engine.load(QUrl::fromLocalFile(arguments.at(1)));
+    if (engine.rootObjects().isEmpty())
+        return 1;
+    return app.exec();
+}
