@@ -9,9 +9,14 @@ cd "$(dirname "$0")/.."
 
 scripts/build.sh
 
-build/service/kestrix-service --demo > /dev/null &
+# The service's lines (its start, and one line for every change of the
+# user's it takes over) come to this terminal; the program's own diagnostics,
+# some lines a second, go to a file beside them.
+diagnostics=build/kestrix-diagnostics.txt
+echo "run.sh: the program's diagnostics go to $diagnostics; the service's lines follow here."
+build/service/kestrix-service --demo &
 service=$!
 trap 'kill "$service" 2>/dev/null || true' EXIT
 sleep 0.5
 
-(cd build/src/app && ./kestrix "$@")
+(cd build/src/app && ./kestrix "$@") 2> "$diagnostics"
