@@ -16,6 +16,8 @@
 #include "platform/log.h"
 #include "platform/namedobject.h"
 
+#include "tempobjectdir.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -34,36 +36,6 @@ namespace {
 using namespace servicelink;
 
 // --- Fixtures ---------------------------------------------------------------
-
-// A private object directory, removed with its contents on destruction.
-class TempObjectDir {
-public:
-    TempObjectDir()
-    {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = (base != nullptr && *base != '\0') ? base : "/tmp";
-        pattern += "/kestrix-bench-XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        if (::mkdtemp(buffer.data()) != nullptr)
-            m_path = buffer.data();
-    }
-    ~TempObjectDir()
-    {
-        if (!m_path.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove_all(m_path, ignored);
-        }
-    }
-    TempObjectDir(const TempObjectDir&) = delete;
-    TempObjectDir& operator=(const TempObjectDir&) = delete;
-
-    bool isValid() const { return !m_path.empty(); }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
 
 // One region file opened the way a peer process would open it, to check
 // what the link wrote.
@@ -207,7 +179,7 @@ public:
         return client.poll() == 0 && client.isAlive();
     }
 
-    TempObjectDir dir;
+    TempObjectDir dir{"kestrix-bench"};
     ServiceLink service;
     Client client;
     CountingCallback callback;

@@ -29,6 +29,8 @@
 #include "platform/log.h"
 #include "platform/namedobject.h"
 
+#include "tempobjectdir.h"
+
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -84,35 +86,6 @@ constexpr RegionKind kKinds[kRegionCount] = {
     {kStringRegionName, sizeof(StringRecord), 12},
 };
 
-class TempObjectDir {
-public:
-    TempObjectDir()
-    {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = (base != nullptr && *base != '\0') ? base : "/tmp";
-        pattern += "/kestrix-fuzz-XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        if (::mkdtemp(buffer.data()) != nullptr)
-            m_path = buffer.data();
-    }
-    ~TempObjectDir()
-    {
-        if (!m_path.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove_all(m_path, ignored);
-        }
-    }
-    TempObjectDir(const TempObjectDir&) = delete;
-    TempObjectDir& operator=(const TempObjectDir&) = delete;
-
-    bool isValid() const { return !m_path.empty(); }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
 // Made once per process: the directory, the objects a service creates in
 // it, and a descriptor of each region file through which the inputs are
 // written, as a service process would write them.
@@ -147,7 +120,7 @@ public:
     World(const World&) = delete;
     World& operator=(const World&) = delete;
 
-    TempObjectDir dir;
+    TempObjectDir dir{"kestrix-fuzz"};
     std::array<platform::FileDescriptor, kRegionCount> files;
     std::uint64_t logBytes = 0;
     bool nestedWrites = true;
