@@ -50,11 +50,17 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(softwareVersion());
     app.listenForRestore(guard.restoreChannelName());
 
-    // 6. The translation, from translations/ under the working directory.
+    // 6. The translation, from translations/ under the working directory;
+    // failing that, from translations/ beside the executable, so that the
+    // installed program started from anywhere (a terminal, a launcher
+    // without a working folder) speaks the user's language too.
     QTranslator translator;
     qDebug() << "Locale is " << QLocale::system().name();
-    if (translator.load(QLocale(), QStringLiteral("qt"), QStringLiteral("_"), QStringLiteral("translations"),
-                        QStringLiteral(".qm")))
+    const auto loadFrom = [&translator](const QString& folder) {
+        return translator.load(QLocale(), QStringLiteral("qt"), QStringLiteral("_"), folder, QStringLiteral(".qm"));
+    };
+    if (loadFrom(QStringLiteral("translations"))
+        || loadFrom(QCoreApplication::applicationDirPath() + QStringLiteral("/translations")))
         qDebug() << "Tranlation loaded";
     QCoreApplication::installTranslator(&translator);
 

@@ -82,6 +82,10 @@ struct User {
         env.insert(QStringLiteral("HOME"), home);
         env.insert(QStringLiteral("KESTRIX_IPC_DIR"), ipc);
         env.remove(QStringLiteral("TMPDIR"));
+        if (!locale.isEmpty()) {
+            env.insert(QStringLiteral("LC_ALL"), locale);
+            env.insert(QStringLiteral("LANG"), locale);
+        }
         // For sanitized builds: the full unwinder lets the suppressions see
         // the offscreen plugin's own allocations.
         appendOption(env, QStringLiteral("ASAN_OPTIONS"), QStringLiteral("fast_unwind_on_malloc=0"));
@@ -91,6 +95,7 @@ struct User {
 
     QString root, runtime, config, home, ipc;
     int owner;
+    QString locale;   // the environment's own when empty
 };
 
 // One started process, killed if it is still running at the end.
@@ -266,6 +271,30 @@ private slots:
         QVERIFY(firstLog.contains(kReady));
         QVERIFY(log.startsWith(firstLog));
         QVERIFY(log.mid(firstLog.size()).contains(kReady));
+    }
+
+    // Started from a folder without translations, the program finds the
+    // German one beside its executable; for a language without one it
+    // stays in English.
+    void translationBesideTheExecutable_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<bool>("loaded");
+        QTest::newRow("German") << QStringLiteral("de_DE.UTF-8") << true;
+        QTest::newRow("French") << QStringLiteral("fr_FR.UTF-8") << false;
+    }
+
+    void translationBesideTheExecutable()
+    {
+        QFETCH(QString, locale);
+        QFETCH(bool, loaded);
+        User user(m_dir->path(), QStringLiteral("user"));
+        user.locale = locale;
+        Run run(user, user.workDir(QStringLiteral("elsewhere")), {});
+        QVERIFY2(run.waitUntilUp(), run.report().constData());
+        run.kill();
+        QVERIFY2(run.output().contains("Locale is  \"" + locale.left(5).toUtf8() + '"'), run.output().constData());
+        QCOMPARE(run.output().contains("Tranlation loaded"), loaded);
     }
 
     void brokenSceneExitsWithMinusOne()
