@@ -410,7 +410,7 @@
     </message>
     <message>
         <source>seconds</source>
-        <translation>Sek.</translation>
+        <translation>in Sek.</translation>
     </message>
     <message>
         <source>Gbps</source>

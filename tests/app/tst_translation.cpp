@@ -201,7 +201,7 @@ private slots:
         QTest::newRow("settings title") << "AppSettings" << "NETWORK SETTINGS"
                                         << QStringLiteral("NETZWERKEINSTELLUNGEN");
         QTest::newRow("priority choice") << "PriorityItem" << "LOW" << QStringLiteral("NIEDRIG");
-        QTest::newRow("chart time") << "SpeedChart" << "seconds" << QStringLiteral("Sek.");
+        QTest::newRow("chart time") << "SpeedChart" << "seconds" << QStringLiteral("in Sek.");
         QTest::newRow("tray menu") << "main" << "Quit" << QStringLiteral("Beenden");
     }
 
