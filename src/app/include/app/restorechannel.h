@@ -30,7 +30,10 @@ namespace restorechannel {
 
 /// The second start's side: sends @p message to the instance listening on
 /// @p name and waits (at most @p timeoutMs) until it answers. False when no
-/// instance listens.
-bool sendRestoreMessage(const QString& name, quint32 message, int timeoutMs = 5000);
+/// instance listens. The wait is long: an instance that is still loading its
+/// scene answers only when its event loop runs, which on a slow or busy
+/// machine takes seconds; the bound only keeps a hung instance from holding
+/// the second start forever.
+bool sendRestoreMessage(const QString& name, quint32 message, int timeoutMs = 30000);
 
 } // namespace restorechannel
