@@ -40,9 +40,10 @@ namespace {
 // end is declared stuck, and the machines running this are shared.
 constexpr int kStartMs = 10000;     // a peer reaches its first line
 constexpr int kPromptMs = 5000;     // something that should happen at once
-constexpr int kHammerMs = 120000;   // 40,000 contended lock rounds (under a second when
-                                    // the machine is idle; far longer when its cores are busy)
-constexpr int kPeerRounds = 20000;  // one peer's share of the rounds
+constexpr int kHammerMs = 120000;   // 20,000 contended lock rounds (a fraction of a second
+                                    // when the machine is idle; a minute when its cores
+                                    // are busy, as every hand-over waits for a time slice)
+constexpr int kPeerRounds = 10000;  // one peer's share of the rounds
 constexpr int kBlockedMs = 200;     // how long "does not get the mutex" is watched
 
 constexpr std::uint64_t kCounterOffset = 16;   // where linkpeer's hammer counts
