@@ -23,6 +23,10 @@ using namespace linktest;
 namespace {
 
 constexpr int kStartMs = 10000;
+// The bound of a wait for something the service does within a second or so.
+// Generous, since it only decides when such a wait is declared stuck, and the
+// machines running this are shared.
+constexpr int kSoonMs = 15000;
 
 // What the client knows, kept up to date from the reports.
 class Mirror : public RecordingCallback {
@@ -185,7 +189,7 @@ private slots:
         QCOMPARE(f.sites().size(), std::size_t(8));
         QVERIFY(f.parameter(5) != 0xFFFFFFFFu && f.parameter(6) != 0xFFFFFFFFu);
 
-        QVERIFY(f.pollUntil([&] { return f.mirror.alive; }, 3000));
+        QVERIFY(f.pollUntil([&] { return f.mirror.alive; }, kSoonMs));
         // A second of polls at 20 ms: never reported gone.
         f.pollUntil([] { return false; }, 1000, 20);
         QVERIFY(f.mirror.alive);
@@ -205,7 +209,7 @@ private slots:
                                        QStringLiteral("3"), QStringLiteral("--vendor"), QStringLiteral("5")});
         QVERIFY(service);
         QVERIFY(f.connect());
-        QVERIFY(f.pollUntil([&] { return f.mirror.strings.size() >= 7; }, 3000));
+        QVERIFY(f.pollUntil([&] { return f.mirror.strings.size() >= 7; }, kSoonMs));
         QCOMPARE(f.mirror.strings[0], QStringLiteral("kestrix-demo0"));
         QCOMPARE(f.mirror.strings[1], QStringLiteral("192.0.2.10"));
         QCOMPARE(f.mirror.strings[2], QStringLiteral("2001:db8::10"));
@@ -224,7 +228,7 @@ private slots:
         auto service = f.startService({QStringLiteral("--no-demo")});
         QVERIFY(service);
         QVERIFY(f.connect());
-        QVERIFY(f.pollUntil([&] { return f.mirror.strings.size() >= 7; }, 3000));
+        QVERIFY(f.pollUntil([&] { return f.mirror.strings.size() >= 7; }, kSoonMs));
         QVERIFY(!f.mirror.strings[0].isEmpty());
         QVERIFY(!f.mirror.strings[6].isEmpty());
         QVERIFY(f.parameter(7) == 0u || f.parameter(7) == 3u);
@@ -237,7 +241,7 @@ private slots:
         auto service = f.startService({QStringLiteral("--fake-adapter")});
         QVERIFY(service);
         QVERIFY(f.connect());
-        QVERIFY(f.pollUntil([&] { return !f.applications().empty(); }, 3000));
+        QVERIFY(f.pollUntil([&] { return !f.applications().empty(); }, kSoonMs));
 
         // Read, modify, write, as the command center does.
         AppInfo steam{};
@@ -254,7 +258,7 @@ private slots:
         const QString expected = QStringLiteral("took application %1 (steam.exe) priority %2 pinned 1")
                                      .arg(steam.id)
                                      .arg(newPriority);
-        QVERIFY2(service->waitForLine(expected, 3000), qPrintable(service->lines().join('\n')));
+        QVERIFY2(service->waitForLine(expected, kSoonMs), qPrintable(service->lines().join('\n')));
 
         // Later tables keep the user's choice; the speeds go on being the service's.
         std::set<std::uint32_t> speeds;
@@ -283,19 +287,19 @@ private slots:
                                        QStringLiteral("60"), QStringLiteral("--inactive")});
         QVERIFY(service);
         QVERIFY(f.connect());
-        QVERIFY(f.pollUntil([&] { return f.parameter(6) != 0xFFFFFFFFu; }, 3000));
+        QVERIFY(f.pollUntil([&] { return f.parameter(6) != 0xFFFFFFFFu; }, kSoonMs));
 
         // Off: limits do not apply; the demo wants far more than 3 Mbps at times.
         QCOMPARE(f.client.controlCenterSetParameter(4, 3000), 0);
         QCOMPARE(f.client.controlCenterSetParameter(3, 500), 0);
-        QVERIFY(service->waitForLine(QStringLiteral("took parameter 3 (upload limit) value 500"), 3000));
+        QVERIFY(service->waitForLine(QStringLiteral("took parameter 3 (upload limit) value 500"), kSoonMs));
         std::uint32_t highest = 0;
         f.pollUntil([&] { highest = std::max(highest, f.parameter(6)); return false; }, 1500);
         QVERIFY2(highest > 3000, qPrintable(QString::number(highest)));
 
         // On: the service answers with parameter 1, and the totals stay within.
         QCOMPARE(f.client.controlCenterSetParameter(0, 1), 0);
-        QVERIFY(f.pollUntil([&] { return f.parameter(1) == 1u; }, 3000));
+        QVERIFY(f.pollUntil([&] { return f.parameter(1) == 1u; }, kSoonMs));
         QTest::qWait(250);   // one table computed under the limits
         f.client.poll();
         int checked = 0;
@@ -312,7 +316,7 @@ private slots:
                     return true;
                 return ++checked >= 20;
             },
-            5000));
+            kSoonMs));
         QVERIFY2(f.parameter(6) <= 3000, qPrintable(QString::number(f.parameter(6))));
         QVERIFY2(f.parameter(5) <= 500, qPrintable(QString::number(f.parameter(5))));
         QCOMPARE(checked, 20);
@@ -327,10 +331,10 @@ private slots:
         QVERIFY(service);
         QVERIFY(f.connect());
         QCOMPARE(f.client.controlCenterSetParameter(10, 0), 0);   // checks allowed
-        QVERIFY(f.pollUntil([&] { return f.parameter(10) == 1u; }, 5000));
+        QVERIFY(f.pollUntil([&] { return f.parameter(10) == 1u; }, kSoonMs));
 
         QCOMPARE(f.client.controlCenterSetParameter(10, 2), 0);   // accepted
-        QVERIFY(f.pollUntil([&] { return f.parameter(10) == 3u; }, 5000));
+        QVERIFY(f.pollUntil([&] { return f.parameter(10) == 3u; }, kSoonMs));
         QVERIFY(!f.mirror.progress.empty());
         QVERIFY(std::is_sorted(f.mirror.progress.begin(), f.mirror.progress.end()));
         QCOMPARE(f.parameter(11), f.parameter(12));
@@ -353,7 +357,7 @@ private slots:
 
         // Disabled after the installer: no new offer.
         QCOMPARE(f.client.controlCenterSetParameter(10, 5), 0);
-        QVERIFY(service->waitForLine(QStringLiteral("took parameter 10 (update state) value 5"), 3000));
+        QVERIFY(service->waitForLine(QStringLiteral("took parameter 10 (update state) value 5"), kSoonMs));
     }
 
     void aFailedDownloadIsReported()
@@ -364,9 +368,9 @@ private slots:
                                        QStringLiteral("--download-seconds"), QStringLiteral("0.5")});
         QVERIFY(service);
         QVERIFY(f.connect());
-        QVERIFY(f.pollUntil([&] { return f.parameter(10) == 1u; }, 5000));
+        QVERIFY(f.pollUntil([&] { return f.parameter(10) == 1u; }, kSoonMs));
         QCOMPARE(f.client.controlCenterSetParameter(10, 2), 0);
-        QVERIFY(f.pollUntil([&] { return f.parameter(10) == 4u; }, 5000));
+        QVERIFY(f.pollUntil([&] { return f.parameter(10) == 4u; }, kSoonMs));
         QVERIFY(f.parameter(11) < f.parameter(12));
         QVERIFY(f.mirror.strings.count(7) == 0);
     }
@@ -383,7 +387,7 @@ private slots:
         QCOMPARE(f.parameter(10), 5u);
         // Allowed again: the offer comes.
         QCOMPARE(f.client.controlCenterSetParameter(10, 0), 0);
-        QVERIFY(f.pollUntil([&] { return f.parameter(10) == 1u; }, 3000));
+        QVERIFY(f.pollUntil([&] { return f.parameter(10) == 1u; }, kSoonMs));
     }
 
     void aStalledHeartbeatIsLostAndARestartIsReloaded()
@@ -395,10 +399,10 @@ private slots:
         QVERIFY(service);
         QVERIFY(f.connect());
         // At the command center's pace of 200 ms the loss comes about 2 s after the stall.
-        QVERIFY(f.pollUntil([&] { return f.mirror.alive; }, 3000, 200));
+        QVERIFY(f.pollUntil([&] { return f.mirror.alive; }, kSoonMs, 200));
         QElapsedTimer sinceAlive;
         sinceAlive.start();
-        QVERIFY(f.pollUntil([&] { return !f.mirror.alive; }, 8000, 200));
+        QVERIFY(f.pollUntil([&] { return !f.mirror.alive; }, kSoonMs, 200));
         QVERIFY2(sinceAlive.elapsed() >= 1500, qPrintable(QString::number(sinceAlive.elapsed())));
         std::vector<std::uint32_t> before;
         f.client.listApplicationIds(before);
@@ -412,7 +416,7 @@ private slots:
                                       QStringLiteral("3"), QStringLiteral("--sites"), QStringLiteral("0"),
                                       QStringLiteral("--seed"), QStringLiteral("7")});
         QVERIFY(second);
-        QVERIFY(f.pollUntil([&] { return f.mirror.alive && f.applications().size() == 3; }, 5000, 200));
+        QVERIFY(f.pollUntil([&] { return f.mirror.alive && f.applications().size() == 3; }, kSoonMs, 200));
         const QStringList events = f.mirror.events;
         QCOMPARE(events.filter(QRegularExpression("^appRemoved ")).size(), int(before.size()));
         QVERIFY(events.indexOf(QRegularExpression("^appRemoved .*"))
