@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Figures for the running window, next to the demo service, under Xvfb.
 
-    xvfb-run -s "-screen 0 1600x1000x24" bench/window_bench.py build [service options...]
+    xvfb-run -s "-screen 0 1600x1000x24" bench/window_bench.py build [service options...] [-- program options...]
 
 Starts kestrix-service (demo traffic) and kestrix in private folders and
 reports: the time from starting the program to its first rendered frame
@@ -88,6 +88,12 @@ def main():
         return 2
     build = os.path.abspath(sys.argv[1])
     options = sys.argv[2:]
+    # Options after "--" go to the program (for example -a: started as at
+    # logon, the window stays hidden where no tray exists).
+    program_options = []
+    if "--" in options:
+        at = options.index("--")
+        options, program_options = options[:at], options[at + 1:]
     settle = float(os.environ.get("KESTRIX_BENCH_SETTLE", "30"))
     window = float(os.environ.get("KESTRIX_BENCH_CPU_WINDOW", "60"))
 
@@ -113,7 +119,7 @@ def main():
             env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         try:
             print(service.stdout.readline().strip())
-            measure([os.path.join(build, "src", "app", "kestrix")], work, env, settle, window)
+            measure([os.path.join(build, "src", "app", "kestrix")] + program_options, work, env, settle, window)
         finally:
             service.terminate()
             service.wait(10)
