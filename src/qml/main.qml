@@ -39,7 +39,10 @@ ApplicationWindow {
     maximumHeight: Theme.windowHeight
     flags: Qt.FramelessWindowHint | Qt.Window | Qt.WindowMinimizeButtonHint
     color: "transparent"
-    visible: true
+    // Started at logon (-a) the window stays hidden from the start, instead
+    // of being shown and hidden again a moment later, which flashes it on
+    // the screen; only the tray icon shows.
+    visible: !isNeedWindowHide
 
     // The last step of "Quit", after the controller was told.
     signal quitRequested()
@@ -114,8 +117,6 @@ ApplicationWindow {
             generalSettings.isFirstRun = false
             startUp.setEnable(true)
         }
-        if (isNeedWindowHide)
-            rootWindow.hide()
     }
 
     Settings {

@@ -26,6 +26,8 @@ using namespace linktest;
 namespace {
 
 constexpr int kWaitMs = 20000;
+// What the scene graph's render loop logs for every frame it renders.
+const QString kFrameLine = QStringLiteral("Frame rendered");
 
 // A user's private folders: runtime, configuration, cache, home, work.
 struct Desktop {
@@ -105,10 +107,15 @@ private slots:
                             desktop.environment);
         QVERIFY(service.waitForLineStartingWith(QStringLiteral("kestrix-service: serving"), kWaitMs));
 
-        // Started at logon: hidden, with a log file.
+        // Started at logon: hidden, with a log file. The scene graph logs
+        // every frame it renders, so the log shows whether the window was
+        // ever on the screen.
         QProcess program;
         program.setWorkingDirectory(desktop.path("work"));
-        program.setProcessEnvironment(desktop.environment);
+        QProcessEnvironment programEnvironment = desktop.environment;
+        programEnvironment.insert(QStringLiteral("QT_LOGGING_RULES"),
+                                  QStringLiteral("qt.scenegraph.time.renderloop.debug=true"));
+        program.setProcessEnvironment(programEnvironment);
         program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         program.start(QStringLiteral(KESTRIX_PROGRAM), {QStringLiteral("-d"), QStringLiteral("-a")});
         QVERIFY(program.waitForStarted(kWaitMs));
@@ -149,6 +156,10 @@ private slots:
         const QTime lastBeat = timeOfLine(log, QStringLiteral("heartbeat  false"));
         QVERIFY(lastBeat.isValid());
 
+        // Hidden all along: not one frame drawn, not even for a moment
+        // before the start-up hid the window.
+        QVERIFY2(!desktop.log().contains(kFrameLine), "the window hidden at logon was drawn");
+
         // A second start raises the first and ends with 0.
         QProcess second;
         second.setWorkingDirectory(desktop.path("home"));
@@ -159,6 +170,7 @@ private slots:
         QCOMPARE(second.exitCode(), 0);
         QVERIFY(desktop.logHas(QStringLiteral("window restore message  1026")));
         QVERIFY(!QDir(desktop.path("home") + QStringLiteral("/logs")).exists());
+        QVERIFY2(desktop.logHas(kFrameLine), "the raised window was not drawn");
 
         program.terminate();
         QVERIFY(program.waitForFinished(kWaitMs));
