@@ -13,10 +13,6 @@
 
 void registerQmlTypes()
 {
-    qRegisterMetaType<LibClient::UpdateState>("LibClient::UpdateState");
-    qRegisterMetaType<QSharedPointer<AppItem>>("QSharedPointer<AppItem>");
-    qRegisterMetaType<AppItem::AppType>("AppItem::AppType");
-
     const char* uri = "org.netvane.data";
     qmlRegisterType<SortFilterProxyModel>(uri, 1, 0, "SortFilterProxyModel");
     qmlRegisterType<OverviewModel>(uri, 1, 0, "OverviewModel");

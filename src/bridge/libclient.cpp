@@ -28,12 +28,22 @@ void routeLinkDiagnostics()
     Q_UNUSED(routed)
 }
 
+// The types of the signals that ProxyObject relays from the poll thread to
+// the controller: queued connections need them registered by name.
+void registerSignalTypes()
+{
+    qRegisterMetaType<LibClient::UpdateState>("LibClient::UpdateState");
+    qRegisterMetaType<QSharedPointer<AppItem>>("QSharedPointer<AppItem>");
+    qRegisterMetaType<AppItem::AppType>("AppItem::AppType");
+}
+
 } // namespace
 
 LibClient::LibClient(QObject* parent)
     : QObject(parent), link(std::make_unique<servicelink::Client>())
 {
     routeLinkDiagnostics();
+    registerSignalTypes();
     registerClient();
     vendorNames = {
         {1, QStringLiteral("velmora")},    {2, QStringLiteral("asus")},

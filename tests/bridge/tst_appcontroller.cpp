@@ -37,13 +37,6 @@ class TestAppController : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        qRegisterMetaType<LibClient::UpdateState>("LibClient::UpdateState");
-        qRegisterMetaType<QSharedPointer<AppItem>>("QSharedPointer<AppItem>");
-        qRegisterMetaType<AppItem::AppType>("AppItem::AppType");
-    }
-
     void startsWithNothingKnown()
     {
         Fixture f;

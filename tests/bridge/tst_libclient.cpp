@@ -37,13 +37,6 @@ class TestLibClient : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        qRegisterMetaType<QSharedPointer<AppItem>>();
-        qRegisterMetaType<LibClient::UpdateState>("LibClient::UpdateState");
-        qRegisterMetaType<AppItem::AppType>("AppItem::AppType");
-    }
-
     void registersWhenTheServiceIsThere()
     {
         ObjectDir empty;

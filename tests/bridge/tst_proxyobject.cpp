@@ -35,12 +35,6 @@ class TestProxyObject : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        qRegisterMetaType<LibClient::UpdateState>("LibClient::UpdateState");
-        qRegisterMetaType<AppItem::AppType>("AppItem::AppType");
-    }
-
     void theTimerPollsAndTheSignalsAreRelayed()
     {
         Fixture f;

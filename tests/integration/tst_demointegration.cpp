@@ -54,13 +54,6 @@ class TestDemoIntegration : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        qRegisterMetaType<LibClient::UpdateState>("LibClient::UpdateState");
-        qRegisterMetaType<QSharedPointer<AppItem>>("QSharedPointer<AppItem>");
-        qRegisterMetaType<AppItem::AppType>("AppItem::AppType");
-    }
-
     void theControllerMirrorsTheServiceFromItsFirstPoll()
     {
         Fixture f;
