@@ -15,6 +15,7 @@ namespace demo {
 namespace {
 
 using namespace std::chrono;
+using namespace servicelink;
 
 constexpr const char kLockName[] = "kestrix-service.lock";
 constexpr const char kNewVersion[] = "1.0.55.0";
@@ -61,10 +62,10 @@ std::string utf8(const std::u16string& text)
 const char* parameterName(std::uint32_t id)
 {
     switch (id) {
-    case 0: return "requested active state";
-    case 3: return "upload limit";
-    case 4: return "download limit";
-    case 10: return "update state";
+    case kParameterRequestedActive: return "requested active state";
+    case kParameterUploadLimit: return "upload limit";
+    case kParameterDownloadLimit: return "download limit";
+    case kParameterUpdateState: return "update state";
     default: return "not interpreted";
     }
 }
@@ -153,8 +154,14 @@ bool Service::start()
     m_nextHeartbeat = m_started;
     m_nextTick = m_started + milliseconds(m_options.tickMs);
     m_nextAdapterCheck = m_started;
-    m_link.setParameters({{0, m_active ? 1u : 0u}, {1, m_active ? 1u : 0u}, {2, ++m_heartbeat},
-                          {3, m_upLimit}, {4, m_downLimit}, {10, kUpdateNone}, {11, 0}, {12, 0}});
+    m_link.setParameters({{kParameterRequestedActive, m_active ? 1u : 0u},
+                          {kParameterActualActive, m_active ? 1u : 0u},
+                          {kParameterHeartbeat, ++m_heartbeat},
+                          {kParameterUploadLimit, m_upLimit},
+                          {kParameterDownloadLimit, m_downLimit},
+                          {kParameterUpdateState, kUpdateNoNewVersion},
+                          {kParameterUpdateProgress, 0},
+                          {kParameterUpdateTotal, 0}});
     refreshAdapter();
     publishTraffic();
     say("kestrix-service: serving " + std::to_string(m_traffic ? m_traffic->flows().size() : 0)
@@ -182,7 +189,7 @@ void Service::step(int maxWaitMs)
     m_link.poll();
     if (m_pendingActiveAnswer) {
         m_pendingActiveAnswer = false;
-        m_link.setParameters({{1, m_active ? 1u : 0u}});
+        m_link.setParameters({{kParameterActualActive, m_active ? 1u : 0u}});
     }
 
     const auto later = Clock::now();
@@ -191,7 +198,7 @@ void Service::step(int maxWaitMs)
         const bool stalled = m_options.stallHeartbeatAfter >= 0
                              && later - m_started >= duration<double>(m_options.stallHeartbeatAfter);
         if (!stalled)
-            parameters.emplace_back(2, ++m_heartbeat);
+            parameters.emplace_back(kParameterHeartbeat, ++m_heartbeat);
         m_nextHeartbeat = later + milliseconds(m_options.heartbeatMs);
     }
     if (!parameters.empty())
@@ -224,10 +231,16 @@ void Service::refreshAdapter()
 void Service::publishAdapter()
 {
     // Only what changed is raised, so an unchanged adapter costs nothing.
-    m_link.setStrings({{0, u16(m_adapter.name)}, {1, u16(m_adapter.ipv4)}, {2, u16(m_adapter.ipv6)},
-                       {3, u16(m_adapter.mac)}, {4, u16(m_adapter.gateway)},
-                       {5, u16(m_adapter.netmask)}, {6, u16(m_adapter.model)}});
-    m_link.setParameters({{7, m_adapter.state}, {8, m_adapter.router}, {9, m_adapter.vendor}});
+    m_link.setStrings({{kStringAdapterName, u16(m_adapter.name)},
+                       {kStringIpv4Address, u16(m_adapter.ipv4)},
+                       {kStringIpv6Address, u16(m_adapter.ipv6)},
+                       {kStringMacAddress, u16(m_adapter.mac)},
+                       {kStringGateway, u16(m_adapter.gateway)},
+                       {kStringNetMask, u16(m_adapter.netmask)},
+                       {kStringAdapterModel, u16(m_adapter.model)}});
+    m_link.setParameters({{kParameterAdapterState, m_adapter.state},
+                          {kParameterRouterState, m_adapter.router},
+                          {kParameterVendor, m_adapter.vendor}});
 }
 
 void Service::publishTraffic()
@@ -253,18 +266,18 @@ void Service::publishTraffic()
     }
     m_link.publishApplications(apps);
     m_link.publishSites(sites);
-    m_link.setParameters({{5, m_traffic ? m_traffic->totalUp() : 0},
-                          {6, m_traffic ? m_traffic->totalDown() : 0}});
+    m_link.setParameters({{kParameterUploadSpeed, m_traffic ? m_traffic->totalUp() : 0},
+                          {kParameterDownloadSpeed, m_traffic ? m_traffic->totalDown() : 0}});
 }
 
 void Service::advanceUpdate(Clock::time_point now)
 {
     const double sinceStart = duration<double>(now - m_started).count();
-    if (m_options.offerUpdate >= 0 && !m_offered && m_updateState == kUpdateNone
+    if (m_options.offerUpdate >= 0 && !m_offered && m_updateState == kUpdateNoNewVersion
         && sinceStart >= m_options.offerUpdate) {
         m_offered = true;
-        m_updateState = kUpdateDetected;
-        m_link.setParameters({{10, kUpdateDetected}});
+        m_updateState = kUpdateNewVersionDetected;
+        m_link.setParameters({{kParameterUpdateState, kUpdateNewVersionDetected}});
         say("update: offering version " + std::string(kNewVersion));
     }
     if (m_downloading) {
@@ -275,32 +288,35 @@ void Service::advanceUpdate(Clock::time_point now)
         const auto done = static_cast<std::uint32_t>(fraction * m_downloadTotal);
         if (m_options.failUpdate && fraction >= 0.6) {
             m_downloading = false;
-            m_updateState = kUpdateFailed;
-            m_link.setParameters({{11, done}, {12, m_downloadTotal}, {10, kUpdateFailed}});
+            m_updateState = kUpdateNewVersionDownloadFailed;
+            m_link.setParameters({{kParameterUpdateProgress, done},
+                                  {kParameterUpdateTotal, m_downloadTotal},
+                                  {kParameterUpdateState, kUpdateNewVersionDownloadFailed}});
             say("update: download failed");
             return;
         }
-        m_link.setParameters({{11, done}, {12, m_downloadTotal}});
+        m_link.setParameters({{kParameterUpdateProgress, done}, {kParameterUpdateTotal, m_downloadTotal}});
         if (fraction >= 1.0 && !m_commandPublished) {
             // The command goes out first; the state follows a moment later so
             // the client has the whole command when it learns the download is done.
             const std::string command = writeInstaller(cacheDirectory());
             if (command.empty()) {
                 m_downloading = false;
-                m_updateState = kUpdateFailed;
-                m_link.setParameters({{10, kUpdateFailed}});
+                m_updateState = kUpdateNewVersionDownloadFailed;
+                m_link.setParameters({{kParameterUpdateState, kUpdateNewVersionDownloadFailed}});
                 say("update: cannot write the installer; download failed");
                 return;
             }
             const std::u16string text = u16(command);
             const std::size_t half = std::min<std::size_t>(text.size() / 2, servicelink::kTextUnits);
-            m_link.setStrings({{7, text.substr(0, half)}, {8, text.substr(half)}});
+            m_link.setStrings({{kStringUpdateCommandHead, text.substr(0, half)},
+                               {kStringUpdateCommandTail, text.substr(half)}});
             m_commandPublished = true;
             m_commandPublishedAt = now;
         } else if (m_commandPublished && now - m_commandPublishedAt >= milliseconds(500)) {
             m_downloading = false;
-            m_updateState = kUpdateDownloaded;
-            m_link.setParameters({{10, kUpdateDownloaded}});
+            m_updateState = kUpdateNewVersionDownloaded;
+            m_link.setParameters({{kParameterUpdateState, kUpdateNewVersionDownloaded}});
             say("update: downloaded");
         }
     }
@@ -309,24 +325,24 @@ void Service::advanceUpdate(Clock::time_point now)
 void Service::takeOverParameter(std::uint32_t id, std::uint32_t value)
 {
     switch (id) {
-    case 0:
+    case kParameterRequestedActive:
         m_active = value != 0;
         m_pendingActiveAnswer = true;
         break;
-    case 3:
+    case kParameterUploadLimit:
         m_upLimit = value;
         break;
-    case 4:
+    case kParameterDownloadLimit:
         m_downLimit = value;
         break;
-    case 10:
-        if (value == kUpdateAccepted && m_updateState == kUpdateDetected) {
+    case kParameterUpdateState:
+        if (value == kUpdateNewVersionAccepted && m_updateState == kUpdateNewVersionDetected) {
             m_downloading = true;
             m_commandPublished = false;
             m_downloadStarted = Clock::now();
             say("update: accepted, downloading");
         }
-        if (value == kUpdateNone && m_updateState == kUpdateDisabled)
+        if (value == kUpdateNoNewVersion && m_updateState == kUpdateDisabled)
             m_offered = false;   // checks allowed again
         m_updateState = value;
         break;

@@ -8,6 +8,7 @@
 #include "options.h"
 #include "traffic.h"
 
+#include "servicelink/protocol.h"
 #include "servicelink/velcomm.h"
 
 #include "platform/filelock.h"
@@ -19,16 +20,6 @@
 #include <string>
 
 namespace demo {
-
-// Update states, the values of parameter 10.
-enum UpdateState : std::uint32_t {
-    kUpdateNone = 0,
-    kUpdateDetected = 1,
-    kUpdateAccepted = 2,
-    kUpdateDownloaded = 3,
-    kUpdateFailed = 4,
-    kUpdateDisabled = 5,
-};
 
 class Service : private servicelink::Callback {
 public:
@@ -89,7 +80,7 @@ private:
     bool m_pendingActiveAnswer = false;
 
     // The update offer.
-    std::uint32_t m_updateState = kUpdateNone;
+    std::uint32_t m_updateState = servicelink::kUpdateNoNewVersion;
     bool m_offered = false;
     Clock::time_point m_downloadStarted;
     bool m_downloading = false;

@@ -96,36 +96,36 @@ std::int32_t LibClient::onActiveStateChanged(std::uint32_t requested, std::uint3
 void LibClient::handleParameter(uint id, uint value)
 {
     switch (id) {
-    case 3:
+    case servicelink::kParameterUploadLimit:
         uploadLimit = value;
         emit newSpeedLimit(downloadLimit, value);
         break;
-    case 4:
+    case servicelink::kParameterDownloadLimit:
         downloadLimit = value;
         emit newSpeedLimit(value, uploadLimit);
         break;
-    case 5:
+    case servicelink::kParameterUploadSpeed:
         emit newUploadSpeed(value);
         break;
-    case 6:
+    case servicelink::kParameterDownloadSpeed:
         emit newDownloadSpeed(value);
         break;
-    case 7:
+    case servicelink::kParameterAdapterState:
         emit newNicServiceState(value == 0, getNicStateString(value));
         break;
-    case 8:
+    case servicelink::kParameterRouterState:
         emit newRouterState(value == 0);
         break;
-    case 9:
+    case servicelink::kParameterVendor:
         libIdHandler(value);
         break;
-    case 10:
+    case servicelink::kParameterUpdateState:
         emit newUpdateState(static_cast<UpdateState>(value));
         break;
-    case 11:
+    case servicelink::kParameterUpdateProgress:
         emit newUpdateProgressNumeral(value);
         break;
-    case 12:
+    case servicelink::kParameterUpdateTotal:
         emit newProgressDenominator(value);
         break;
     default:
@@ -157,35 +157,35 @@ std::int32_t LibClient::onParameterRemoved(std::uint32_t id)
 void LibClient::handleString(uint id, const QString& text)
 {
     switch (id) {
-    case 0:
+    case servicelink::kStringAdapterName:
         emit newAdapterName(text);
         break;
-    case 1:
+    case servicelink::kStringIpv4Address:
         emit newIp4Address(text);
         break;
-    case 2:
+    case servicelink::kStringIpv6Address:
         emit newIp6Address(text);
         break;
-    case 3:
+    case servicelink::kStringMacAddress:
         emit newMacAddress(text);
         break;
-    case 4:
+    case servicelink::kStringGateway:
         emit newGatewayAddress(text);
         break;
-    case 5:
+    case servicelink::kStringNetMask:
         emit newNetMask(text);
         break;
-    case 6:
+    case servicelink::kStringAdapterModel:
         emit newAdapterModel(text);
         break;
-    case 7:
+    case servicelink::kStringUpdateCommandHead:
         updateCommandHead = text;
         if (!updateCommandTail.isEmpty()) {
             updateCommand = updateCommandHead + updateCommandTail;
             emit newUpdateExecuteCommand(updateCommand);
         }
         break;
-    case 8:
+    case servicelink::kStringUpdateCommandTail:
         updateCommandTail = text;
         if (!updateCommandHead.isEmpty()) {
             updateCommand = updateCommandHead + updateCommandTail;
@@ -342,11 +342,11 @@ void LibClient::SetActivated(bool on)
     if (on == activated)
         return;
     if (!on) {
-        setParameter(0, 0);
+        setParameter(servicelink::kParameterRequestedActive, 0);
         activated = false;
     } else {
         // The flag follows when the service confirms.
-        setParameter(0, 1);
+        setParameter(servicelink::kParameterRequestedActive, 1);
     }
     qDebug() << "SetActivated " << on;
 }
@@ -359,17 +359,17 @@ void LibClient::setParameter(uint id, uint value)
 
 void LibClient::setDownloadLimit(uint limit)
 {
-    setParameter(4, limit);
+    setParameter(servicelink::kParameterDownloadLimit, limit);
 }
 
 void LibClient::setUploadLimit(uint limit)
 {
-    setParameter(3, limit);
+    setParameter(servicelink::kParameterUploadLimit, limit);
 }
 
 void LibClient::writeUpdateState(uint state)
 {
-    setParameter(10, state);
+    setParameter(servicelink::kParameterUpdateState, state);
 }
 
 void LibClient::updateApp(QSharedPointer<AppItem> app)

@@ -3,6 +3,7 @@
 #include "models/appitem.h"
 
 #include "servicelink/callback.h"
+#include "servicelink/protocol.h"
 
 #include <QMap>
 #include <QObject>
@@ -25,12 +26,12 @@ public:
     // A fixed underlying type: the service may write any number into the
     // update parameter, and an unknown state must stay a value, not be UB.
     enum UpdateState : int {
-        UPDATE_STATE_NO_NEW_VERSION = 0,
-        UPDATE_STATE_NEW_VERSION_DETECTED = 1,
-        UPDATE_STATE_NEW_VERSION_ACCEPTED = 2,
-        UPDATE_STATE_NEW_VERSION_DOWNLOADED = 3,
-        UPDATE_STATE_NEW_VERSION_DOWNLOADED_FAILED = 4,
-        UPDATE_STATE_DISABLED = 5,
+        UPDATE_STATE_NO_NEW_VERSION = servicelink::kUpdateNoNewVersion,
+        UPDATE_STATE_NEW_VERSION_DETECTED = servicelink::kUpdateNewVersionDetected,
+        UPDATE_STATE_NEW_VERSION_ACCEPTED = servicelink::kUpdateNewVersionAccepted,
+        UPDATE_STATE_NEW_VERSION_DOWNLOADED = servicelink::kUpdateNewVersionDownloaded,
+        UPDATE_STATE_NEW_VERSION_DOWNLOADED_FAILED = servicelink::kUpdateNewVersionDownloadFailed,
+        UPDATE_STATE_DISABLED = servicelink::kUpdateDisabled,
     };
     Q_ENUM(UpdateState)
 

@@ -1,9 +1,9 @@
 #pragma once
 
 /// @file
-/// @brief Names of the link's named objects and the ids it interprets.
+/// @brief Names of the link's named objects.
 
-#include <cstdint>
+#include "servicelink/protocol.h"
 
 namespace servicelink {
 
@@ -14,12 +14,5 @@ constexpr const char kAppRegionName[] = "Global\\MEM{EDDD0FE0-42EB-4050-A235-47E
 constexpr const char kSiteRegionName[] = "Global\\MEM{6EF2771D-AACD-4914-BE9E-6B04124F77C2}";
 constexpr const char kParameterRegionName[] = "Global\\MEM{9C985215-17D8-45A7-960F-BEF77343DE8F}";
 constexpr const char kStringRegionName[] = "Global\\MEM{CDBD070B-5FDA-42A9-8DB1-134CE5003C0E}";
-
-/// @brief Parameter ids the link itself interprets.
-enum ParameterId : std::uint32_t {
-    kParameterRequestedActive = 0,
-    kParameterActualActive = 1,
-    kParameterHeartbeat = 2,
-};
 
 } // namespace servicelink
