@@ -1,4 +1,4 @@
-#include "logcapture.h"
+#include "messagecapture.h"
 #include "models/appitem.h"
 
 #include <QBuffer>
@@ -145,7 +145,7 @@ void TestAppItem::debugPrintWritesFieldsInOrder()
     item.setDownloadSpeed(20);
     item.setProcessClass(4);
     item.setUploadSpeed(10);
-    LogCapture log;
+    MessageCapture log;
     item.debugPrint();
     QCOMPARE(log.lines(),
              QStringList{"AppItem::debugPrint id  7  name  \"Browser\"  type  2  priority  3 "

@@ -1,4 +1,4 @@
-#include "logcapture.h"
+#include "messagecapture.h"
 #include "models/overviewmodel.h"
 
 #include <QAbstractItemModelTester>
@@ -26,7 +26,7 @@ Item makeItem(quint32 id, AppItem::AppType type, const QString& name, int priori
 
 QStringList debugLines(const Item& item)
 {
-    LogCapture log;
+    MessageCapture log;
     item->debugPrint();
     return log.lines();
 }
@@ -143,7 +143,7 @@ void TestOverviewModel::addDuplicateKeepsRowAndLogsBothItems()
                                  + debugLines(first);
     QSignalSpy inserted(&model, &M::rowsInserted);
     QSignalSpy changed(&model, &M::dataChanged);
-    LogCapture log;
+    MessageCapture log;
     model.add(second);
     QCOMPARE(log.lines(), expected);
     QCOMPARE(model.rowCount(), 1);
@@ -157,7 +157,7 @@ void TestOverviewModel::addNullIsLogged()
 {
     M model;
     QSignalSpy inserted(&model, &M::rowsInserted);
-    LogCapture log;
+    MessageCapture log;
     model.add(Item());
     QCOMPARE(log.lines(),
              (QStringList{"OverviewModel::add", "OverviewModel::add nullpointer found"}));
@@ -205,7 +205,7 @@ void TestOverviewModel::changeOfUnknownItemAddsNothing()
         QStringList{"OverviewModel::change changed item not found in list"} + debugLines(stranger);
     QSignalSpy changed(&model, &M::dataChanged);
     QSignalSpy inserted(&model, &M::rowsInserted);
-    LogCapture log;
+    MessageCapture log;
     model.change(stranger);
     QCOMPARE(log.lines(), expected);
     QCOMPARE(model.rowCount(), 1);
@@ -242,7 +242,7 @@ void TestOverviewModel::removeClosesGapKeepsRowsFindableAndLogsUnknown()
     QCOMPARE(model.itemAt(1)->name(), QString("app1 again"));
 
     removed.clear();
-    LogCapture log;
+    MessageCapture log;
     model.remove(4, App);    // gone already
     model.remove(1, Site);   // the id of an application
     QCOMPARE(log.lines(), (QStringList{"OverviewModel::remove item not found, id 4",
@@ -272,7 +272,7 @@ void TestOverviewModel::setWritesRowItemAlwaysAnnouncesIgnoresUnknown()
         QCOMPARE(announced.last().at(0).value<Item>(), item);
     }
 
-    LogCapture log;   // unknown id or type: nothing at all
+    MessageCapture log;   // unknown id or type: nothing at all
     model.set(9, App, false, 4);
     model.set(8, Site, false, 4);
     QVERIFY(log.lines().isEmpty());
