@@ -159,12 +159,12 @@ private slots:
     void reportsComeInTableOrderThenRegionOrderThenRemovalsAscending()
     {
         Fixture f;
-        StringRecord full = string(1, 7, "");
+        StringRecord full = string(1, kStringUpdateCommandHead, "");
         std::fill(std::begin(full.payload.text), std::end(full.payload.text), u'w');   // 260 units, no NUL
-        f.files.strings.writeTable<VlString>(1, 1, {full, string(1, 0, "eth0")});
+        f.files.strings.writeTable<VlString>(1, 1, {full, string(1, kStringAdapterName, "eth0")});
         f.files.sites.writeTable<SiteInfo>(1, 1, {site(1, 9, "example.org", 2)});
         f.files.apps.writeTable<AppInfo>(1, 1, {app(1, 5, "steam", 1), app(1, 3, "zoom", 3)});
-        f.files.parameters.writeTable<ParameterValue>(1, 1, {parameter(1, 6, 800), parameter(1, 5, 90)});
+        f.files.parameters.writeTable<ParameterValue>(1, 1, {parameter(1, kParameterDownloadSpeed, 800), parameter(1, kParameterUploadSpeed, 90)});
         QVERIFY(f.connect());
         QCOMPARE(f.client.pull(), 0);
         QCOMPARE(f.callback.take(), (QStringList{"paramAdd 6 800", "paramAdd 5 90", "appAdd 5 steam p1 pin0 down0 up0",
@@ -202,7 +202,7 @@ private slots:
     {
         Fixture f;
         f.files.apps.writeTable<AppInfo>(7, 1, {app(1, 30, "old-b"), app(1, 10, "old-a")});
-        f.files.parameters.writeTable<ParameterValue>(3, 1, {parameter(1, 2, 1)});
+        f.files.parameters.writeTable<ParameterValue>(3, 1, {parameter(1, kParameterHeartbeat, 1)});
         QVERIFY(f.start());
         QCOMPARE(f.client.controlCenterModifyApplication(makeApp(10, "old-a", 1)), 0);   // both tables published once
         QCOMPARE(f.client.controlCenterSetParameter(kParameterDownloadLimit, 100), 0);
@@ -210,7 +210,7 @@ private slots:
 
         // The service starts again: new epochs, the same generations and sequences.
         f.files.apps.writeTable<AppInfo>(8, 2, {app(1, 10, "new-a"), app(1, 20, "new-c")});
-        f.files.parameters.writeTable<ParameterValue>(4, 2, {parameter(1, 2, 1)});
+        f.files.parameters.writeTable<ParameterValue>(4, 2, {parameter(1, kParameterHeartbeat, 1)});
         QCOMPARE(f.client.pull(), 0);
         QCOMPARE(f.callback.take(),
                  (QStringList{"paramRemoved 2", "paramRemoved 4", "paramAdd 2 1", "appRemoved 10", "appRemoved 30",
@@ -225,18 +225,19 @@ private slots:
     void aReportMayWriteDuringThePull()
     {
         Fixture f;
-        f.files.parameters.writeTable<ParameterValue>(1, 1, {parameter(1, 5, 7), parameter(1, 6, 8), parameter(1, 10, 0), parameter(1, 11, 0)});
-        f.files.strings.writeTable<VlString>(1, 1, {string(1, 7, "install")});
+        f.files.parameters.writeTable<ParameterValue>(1, 1, {parameter(1, kParameterUploadSpeed, 7), parameter(1, kParameterDownloadSpeed, 8), parameter(1, kParameterUpdateState, 0),
+                                                             parameter(1, kParameterUpdateProgress, 0)});
+        f.files.strings.writeTable<VlString>(1, 1, {string(1, kStringUpdateCommandHead, "install")});
         QVERIFY(f.start());
         // These reports answer once with a write, as the update window does from inside the poll.
         QMap<QString, QPair<std::uint32_t, std::uint32_t>> answers{
-            {"paramChanged 10 3", {kParameterUpdateState, kUpdateDisabled}}, {"paramRemoved 5", {9, 1}}, {"paramRemoved 10", {kParameterDownloadLimit, 100}}};
+            {"paramChanged 10 3", {kParameterUpdateState, kUpdateDisabled}}, {"paramRemoved 5", {kParameterVendor, 1}}, {"paramRemoved 10", {kParameterDownloadLimit, 100}}};
         f.callback.hook = [&](const QString& event) {
             if (const auto answer = answers.take(event); answer.first != 0)
                 QCOMPARE(f.client.controlCenterSetParameter(answer.first, answer.second), 0);
         };
-        f.files.parameters.writeTable<ParameterValue>(2, 1, {parameter(4, 10, 3), parameter(2, 11, 50)});
-        f.files.strings.writeTable<VlString>(2, 1, {string(2, 7, "install --now")});
+        f.files.parameters.writeTable<ParameterValue>(2, 1, {parameter(4, kParameterUpdateState, kUpdateNewVersionDownloaded), parameter(2, kParameterUpdateProgress, 50)});
+        f.files.strings.writeTable<VlString>(2, 1, {string(2, kStringUpdateCommandHead, "install --now")});
         QCOMPARE(f.client.pull(), 0);
         QCOMPARE(f.callback.take(), (QStringList{"paramChanged 10 3", "paramChanged 11 50", "paramRemoved 5", "paramRemoved 6",
                                                  "stringChanged 7 install --now"}));
@@ -245,7 +246,7 @@ private slots:
         QCOMPARE(f.client.pull(), 0);   // nothing of its own writes read back
         QVERIFY(f.callback.events.isEmpty());
         // A new epoch: each old entry reported once, then the new table.
-        f.files.parameters.writeTable<ParameterValue>(1, 2, {parameter(1, 0, 1)});
+        f.files.parameters.writeTable<ParameterValue>(1, 2, {parameter(1, kParameterRequestedActive, 1)});
         QCOMPARE(f.client.pull(), 0);
         QCOMPARE(f.callback.take(), (QStringList{"paramRemoved 9", "paramRemoved 10", "paramRemoved 11", "paramAdd 0 1"}));
         std::uint32_t value = 0;
@@ -259,7 +260,7 @@ private slots:
         Fixture f;
         LogCapture log;
         f.files.apps.writeTable<AppInfo>(1, 1, {app(1, 1, "a"), app(1, 2, "b")}, 0xFFFFFFFF);
-        f.files.parameters.writeTable<ParameterValue>(1, 1, {parameter(1, 5, 1)}, 0x7FFFFFFF);
+        f.files.parameters.writeTable<ParameterValue>(1, 1, {parameter(1, kParameterUploadSpeed, 1)}, 0x7FFFFFFF);
         QVERIFY(f.connect());
         QCOMPARE(f.client.pull(), 0);
         QCOMPARE(f.callback.take(), (QStringList{"paramAdd 5 1", "appAdd 1 a p4 pin0 down0 up0",
@@ -289,7 +290,7 @@ private slots:
         for (std::uint32_t id = 1; id <= 8; ++id)
             records.push_back(app(1, id, "app"));
         f.files.apps.writeTable<AppInfo>(1, 1, records);
-        f.files.strings.writeTable<VlString>(1, 1, {string(1, 0, "eth0")});
+        f.files.strings.writeTable<VlString>(1, 1, {string(1, kStringAdapterName, "eth0")});
         QVERIFY(f.connect());
         f.callback.hook = [&](const QString& event) {
             if (event.startsWith("appAdd 1 "))
@@ -312,11 +313,11 @@ private slots:
     void aWriteOutranksEverySequenceTheServicePublished()
     {
         Fixture f;
-        f.files.parameters.writeTable<ParameterValue>(1, 1, {parameter(3, 3, 100), parameter(1, 2, 1)});
+        f.files.parameters.writeTable<ParameterValue>(1, 1, {parameter(3, kParameterUploadLimit, 100), parameter(1, kParameterHeartbeat, 1)});
         QVERIFY(f.connect());
         QCOMPARE(f.client.pull(), 0);
         // The service moved on, and the client has not pulled since.
-        f.files.parameters.writeTable<ParameterValue>(2, 1, {parameter(7, 3, 200), parameter(2, 2, 2)});
+        f.files.parameters.writeTable<ParameterValue>(2, 1, {parameter(7, kParameterUploadLimit, 200), parameter(2, kParameterHeartbeat, 2)});
         QCOMPARE(f.client.controlCenterSetParameter(kParameterUploadLimit, 300), 0);
         QCOMPARE(f.client.controlCenterSetParameter(kParameterDownloadLimit, 0), 0);   // a new id
         QCOMPARE(f.client.controlCenterSetParameter(kParameterDownloadLimit, 0), 0);   // and the same value
