@@ -34,16 +34,38 @@ std::string open(int kind, const std::string& path)
     return opened ? std::string() : why;
 }
 
+// The same from a child process running as another user (uid and gid 65534).
+std::string openAsAnotherUser(int kind, const std::string& path)
+{
+    int channel[2];
+    if (::pipe(channel) != 0)
+        return "pipe failed";
+    if (const pid_t child = ::fork(); child == 0) {
+        const std::string why = ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 ? open(kind, path) : "setuid failed";
+        ::_exit(::write(channel[1], why.data(), why.size()) < 0 ? 1 : 0);
+    }
+    ::close(channel[1]);
+    char text[512];
+    const ssize_t got = ::read(channel[0], text, sizeof text);
+    ::close(channel[0]);
+    ::wait(nullptr);
+    return std::string(text, got > 0 ? std::size_t(got) : 0);
+}
+
 } // namespace
 
 class TestPlatform : public QObject {
     Q_OBJECT
 
 private slots:
-    void objectNamesAreFileNamesVerbatim()
+    void objectsAreFilesNamedAfterThemInTheChosenDirectory()
     {
         QCOMPARE(platform::objectPath("/d", kAppRegionName), std::string("/d/Global\\MEM{EDDD0FE0-42EB-4050-A235-47EBDEEEE7C0}"));
         QCOMPARE(platform::objectPath("/d/", kLinkMutexName), std::string("/d/MUTEX{0EE62FA0-DF34-4523-B32E-94003BB1D8CD}"));
+        ObjectDir system;   // stands for /run/kestrix
+        QCOMPARE(platform::chooseObjectDirectory("/elsewhere", system.path()), std::string("/elsewhere"));
+        QCOMPARE(platform::chooseObjectDirectory("", system.path()), system.path());   // an installed service's
+        QCOMPARE(platform::chooseObjectDirectory(nullptr, system.pathOf("absent")), std::string("/dev/shm"));
     }
 
     void refusesObjectsItCannotTrust_data()
@@ -51,7 +73,7 @@ private slots:
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("defect");
         QTest::addColumn<unsigned>("mode");
-        QTest::addColumn<int>("owner");         // -1: the test's user
+        QTest::addColumn<int>("owner");         // -1: the test's user; 0: root's, opened by another user
         QTest::addColumn<QString>("refusal");   // empty: accepted
         const char* names[] = {"region", "mutex", "event"};
         for (int kind : {kRegion, kMutex, kEvent}) {
@@ -61,6 +83,8 @@ private slots:
             *row("writable by others") << kind << "" << 0602u << -1 << "writable by others";
             *row("group-writable") << kind << "" << 0660u << -1 << "";
             *row("another user's") << kind << "" << 0600u << kNobody << "owned by uid 65534";
+            *row("root's, shared with a group") << kind << "" << 0660u << 0 << "";
+            *row("root's, writable by others") << kind << "" << 0662u << 0 << "writable by others";
             if (kind == kRegion)
                 *row("shorter than a header") << kind << "shorter than a header" << 0600u << -1 << "shorter than a region header";
         }
@@ -85,11 +109,12 @@ private slots:
         QCOMPARE(::chmod(made.c_str(), mode), 0);
         if (owner >= 0)
             QCOMPARE(::chown(made.c_str(), owner, kNobody), 0);
+        QCOMPARE(::chmod(dir.path().c_str(), 0711), 0);   // another user may look in
         if (made != path)
             QCOMPARE(::symlink(made.c_str(), path.c_str()), 0);
         if (defect == "shorter than a header")
             RegionFile(dir, "object").truncate(15);
-        const std::string why = open(kind, path);
+        const std::string why = owner == 0 ? openAsAnotherUser(kind, path) : open(kind, path);
         QVERIFY2(why.empty() == refusal.isEmpty() && QString::fromStdString(why).contains(refusal), why.c_str());
     }
 
