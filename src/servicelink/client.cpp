@@ -2,7 +2,16 @@
 
 #include "servicelink/protocol.h"
 
+#include "platform/log.h"
+
 namespace servicelink {
+namespace {
+
+// A service that keeps the link mutex this long is reported as gone, as if
+// its heartbeat had stopped: ten polls of 200 ms.
+constexpr std::uint32_t kPollSilenceMs = 2000;
+
+} // namespace
 
 Client::Client() : VelComm(false) {}
 
@@ -14,21 +23,36 @@ void Client::registered() noexcept
     m_alive = false;
     m_pollsSinceChange = 0;
     m_lastHeartbeat = 0;
+    m_lastPollTick = currentTick();
 }
 
 std::int32_t Client::poll()
 {
     if (!isConnected())
         return -1;
-    platform::NamedMutexLocker lock(linkMutex());
+    platform::NamedMutexLocker lock(linkMutex(), mutexWaitLimit());
     Callback* const report = callback();
+    std::uint32_t requested = 0;
+    std::uint32_t actual = 0;
+    if (!lock.ownsLock()) {
+        // Skipped: the next poll tries again. The service is as good as gone
+        // once no poll got the mutex for a while.
+        if (m_alive && currentTick() - m_lastPollTick >= kPollSilenceMs
+            && activeStateValues(requested, actual)) {
+            platform::logLine("no poll for " + std::to_string(kPollSilenceMs)
+                              + " ms: the link mutex is held elsewhere");
+            if (report != nullptr)
+                report->onActiveStateChanged(requested, actual, false);
+            m_alive = false;
+        }
+        return -1;
+    }
+    m_lastPollTick = currentTick();
 
     const std::int32_t pulled = pull();
     if (pulled == -1)
         return -1;
 
-    std::uint32_t requested = 0;
-    std::uint32_t actual = 0;
     if (pulled == 1) {
         if (!activeStateValues(requested, actual))
             return -1;

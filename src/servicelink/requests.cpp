@@ -23,10 +23,12 @@ const Payload* findEntry(const detail::TableState<Payload>& table, std::uint32_t
 
 // The writing request: pull, store, raise sequence and change counter, publish.
 template <typename Payload, typename Store>
-std::int32_t writeEntry(VelComm& link, platform::NamedMutex& mutex,
+std::int32_t writeEntry(VelComm& link, platform::NamedMutex& mutex, int waitLimitMs,
                         detail::TableState<Payload>& table, std::uint32_t id, Store&& store)
 {
-    platform::NamedMutexLocker lock(mutex);
+    platform::NamedMutexLocker lock(mutex, waitLimitMs);
+    if (!lock.ownsLock())
+        return -1;
     link.pull();
     TableRecord<Payload>& entry = table.mirror[id];
     store(entry.payload);
@@ -52,7 +54,7 @@ std::int32_t VelComm::controlCenterSetParameter(std::uint32_t id, std::uint32_t 
 {
     if (!m_connected)
         return -1;
-    return writeEntry(*this, m_linkMutex, m_tables->parameters.state, id,
+    return writeEntry(*this, m_linkMutex, m_waitLimitMs, m_tables->parameters.state, id,
                       [value](ParameterValue& payload) { payload.value = value; });
 }
 
@@ -69,7 +71,7 @@ std::int32_t VelComm::controlCenterModifyApplication(const AppInfo& info)
 {
     if (!m_connected)
         return -1;
-    return writeEntry(*this, m_linkMutex, m_tables->apps.state, info.id,
+    return writeEntry(*this, m_linkMutex, m_waitLimitMs, m_tables->apps.state, info.id,
                       [&info](AppInfo& payload) { payload = info; });
 }
 
@@ -86,7 +88,7 @@ std::int32_t VelComm::controlCenterModifySite(const SiteInfo& info)
 {
     if (!m_connected)
         return -1;
-    return writeEntry(*this, m_linkMutex, m_tables->sites.state, info.id,
+    return writeEntry(*this, m_linkMutex, m_waitLimitMs, m_tables->sites.state, info.id,
                       [&info](SiteInfo& payload) { payload = info; });
 }
 
@@ -107,7 +109,7 @@ std::int32_t VelComm::setString(std::uint32_t id, const std::u16string& text)
         platform::logLine("setString id " + std::to_string(id) + ": text of "
                           + std::to_string(text.size()) + " units cut to 260");
     }
-    return writeEntry(*this, m_linkMutex, m_tables->strings.state, id,
+    return writeEntry(*this, m_linkMutex, m_waitLimitMs, m_tables->strings.state, id,
                       [&text](VlString& payload) { textToField(payload.text, text); });
 }
 
@@ -143,7 +145,9 @@ std::int32_t VelComm::addApplication(const AppInfo& info)
         return -1;
     // Pull first, like every writing request: a new epoch found by the pull
     // drops the mirror, and must not drop the entry being added.
-    platform::NamedMutexLocker lock(m_linkMutex);
+    platform::NamedMutexLocker lock(m_linkMutex, m_waitLimitMs);
+    if (!lock.ownsLock())
+        return -1;
     const std::int32_t pulled = pull();
     addEntry(m_tables->apps.state, info);
     const std::int32_t synchronised = synchronise();
@@ -156,7 +160,9 @@ std::int32_t VelComm::addSite(const SiteInfo& info)
         return -1;
     // Pull first, like every writing request: a new epoch found by the pull
     // drops the mirror, and must not drop the entry being added.
-    platform::NamedMutexLocker lock(m_linkMutex);
+    platform::NamedMutexLocker lock(m_linkMutex, m_waitLimitMs);
+    if (!lock.ownsLock())
+        return -1;
     const std::int32_t pulled = pull();
     addEntry(m_tables->sites.state, info);
     const std::int32_t synchronised = synchronise();
@@ -180,10 +186,12 @@ namespace {
 // Removal is a writing request too: pull first, so the service's newest table
 // is what the removal is applied to and what gets published without the entry.
 template <typename Payload>
-std::int32_t removeEntry(VelComm& link, platform::NamedMutex& mutex,
+std::int32_t removeEntry(VelComm& link, platform::NamedMutex& mutex, int waitLimitMs,
                          detail::TableState<Payload>& table, std::uint32_t id)
 {
-    platform::NamedMutexLocker lock(mutex);
+    platform::NamedMutexLocker lock(mutex, waitLimitMs);
+    if (!lock.ownsLock())
+        return -1;
     link.pull();
     if (table.mirror.erase(id) == 0)
         return link.synchronise();
@@ -197,14 +205,14 @@ std::int32_t VelComm::removeApplication(std::uint32_t id)
 {
     if (!m_connected)
         return -1;
-    return removeEntry(*this, m_linkMutex, m_tables->apps.state, id);
+    return removeEntry(*this, m_linkMutex, m_waitLimitMs, m_tables->apps.state, id);
 }
 
 std::int32_t VelComm::removeSite(std::uint32_t id)
 {
     if (!m_connected)
         return -1;
-    return removeEntry(*this, m_linkMutex, m_tables->sites.state, id);
+    return removeEntry(*this, m_linkMutex, m_waitLimitMs, m_tables->sites.state, id);
 }
 
 // A service takes parameters and strings out of its tables the same way.
@@ -212,14 +220,14 @@ std::int32_t ServiceLink::removeParameter(std::uint32_t id)
 {
     if (!isConnected())
         return -1;
-    return removeEntry(*this, linkMutex(), tables().parameters.state, id);
+    return removeEntry(*this, linkMutex(), mutexWaitLimit(), tables().parameters.state, id);
 }
 
 std::int32_t ServiceLink::removeString(std::uint32_t id)
 {
     if (!isConnected())
         return -1;
-    return removeEntry(*this, linkMutex(), tables().strings.state, id);
+    return removeEntry(*this, linkMutex(), mutexWaitLimit(), tables().strings.state, id);
 }
 
 } // namespace servicelink

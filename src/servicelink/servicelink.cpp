@@ -51,7 +51,9 @@ std::int32_t ServiceLink::beginNewEpoch()
 {
     if (!isConnected())
         return -1;
-    platform::NamedMutexLocker lock(linkMutex());
+    platform::NamedMutexLocker lock(linkMutex(), mutexWaitLimit());
+    if (!lock.ownsLock())
+        return -1;
     bool written = true;
     tables().forEach([&written](auto& table) {
         RegionHeader header{};
@@ -130,7 +132,9 @@ std::int32_t ServiceLink::publishApplications(const std::vector<AppInfo>& apps)
 {
     if (!isConnected())
         return -1;
-    platform::NamedMutexLocker lock(linkMutex());
+    platform::NamedMutexLocker lock(linkMutex(), mutexWaitLimit());
+    if (!lock.ownsLock())
+        return -1;
     pull();
     replaceTable(tables().apps.state, apps);
     return publish();
@@ -140,7 +144,9 @@ std::int32_t ServiceLink::publishSites(const std::vector<SiteInfo>& sites)
 {
     if (!isConnected())
         return -1;
-    platform::NamedMutexLocker lock(linkMutex());
+    platform::NamedMutexLocker lock(linkMutex(), mutexWaitLimit());
+    if (!lock.ownsLock())
+        return -1;
     pull();
     replaceTable(tables().sites.state, sites);
     return publish();
@@ -151,7 +157,9 @@ std::int32_t ServiceLink::setParameters(
 {
     if (!isConnected())
         return -1;
-    platform::NamedMutexLocker lock(linkMutex());
+    platform::NamedMutexLocker lock(linkMutex(), mutexWaitLimit());
+    if (!lock.ownsLock())
+        return -1;
     pull();
     bool changed = false;
     for (const auto& [id, value] : values) {
@@ -169,7 +177,9 @@ std::int32_t ServiceLink::setStrings(
 {
     if (!isConnected())
         return -1;
-    platform::NamedMutexLocker lock(linkMutex());
+    platform::NamedMutexLocker lock(linkMutex(), mutexWaitLimit());
+    if (!lock.ownsLock())
+        return -1;
     pull();
     bool changed = false;
     for (const auto& [id, text] : texts) {

@@ -82,7 +82,11 @@ std::int32_t VelComm::vlcommRegister(Callback* callback, platform::NamedEvent** 
         table.state.lastGeneration = 0;
     });
 
-    platform::NamedMutexLocker lock(m_linkMutex);
+    platform::NamedMutexLocker lock(m_linkMutex, m_waitLimitMs);
+    if (!lock.ownsLock()) {
+        logRegistrationProblem("registration failed: the link mutex is held elsewhere");
+        return -1;
+    }
 
     if (serviceEvent != nullptr)
         *serviceEvent = &m_serviceEvent;
@@ -151,7 +155,9 @@ std::int32_t VelComm::pull()
 {
     if (!m_connected)
         return -1;
-    platform::NamedMutexLocker lock(m_linkMutex);
+    platform::NamedMutexLocker lock(m_linkMutex, m_waitLimitMs);
+    if (!lock.ownsLock())
+        return -1;
     return detail::pullTables(*m_tables, side());
 }
 
@@ -159,7 +165,9 @@ std::int32_t VelComm::publish()
 {
     if (!m_connected)
         return -1;
-    platform::NamedMutexLocker lock(m_linkMutex);
+    platform::NamedMutexLocker lock(m_linkMutex, m_waitLimitMs);
+    if (!lock.ownsLock())
+        return -1;
     return detail::publishTables(*m_tables, side()) ? 0 : -1;
 }
 
@@ -167,7 +175,9 @@ std::int32_t VelComm::synchronise()
 {
     if (!m_connected)
         return -1;
-    platform::NamedMutexLocker lock(m_linkMutex);
+    platform::NamedMutexLocker lock(m_linkMutex, m_waitLimitMs);
+    if (!lock.ownsLock())
+        return -1;
     const std::int32_t pulled = pull();
     if (pulled == -1)
         return -1;

@@ -5,6 +5,7 @@
 #include "platform/posixcall.h"
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <sys/file.h>
@@ -18,7 +19,7 @@ namespace detail {
 struct MutexState {
     FileDescriptor fd;
     std::string path;
-    std::recursive_mutex threads;
+    std::recursive_timed_mutex threads;
     int depth = 0;   // guarded by `threads`
     std::atomic<std::thread::id> owner{};
 };
@@ -89,19 +90,42 @@ NamedMutex NamedMutex::openOrCreate(const std::string& path, std::string& why, m
 
 void NamedMutex::lock() noexcept
 {
+    tryLockFor(-1);
+}
+
+bool NamedMutex::tryLockFor(int timeoutMs) noexcept
+{
     if (!m_state)
-        return;
+        return true;   // nothing to wait for, as lock() on an invalid handle
     detail::MutexState& state = *m_state;
-    state.threads.lock();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    if (timeoutMs < 0)
+        state.threads.lock();
+    else if (!state.threads.try_lock_until(deadline))
+        return false;
     if (state.depth == 0) {
-        const auto locked = posixCall([&] { return ::flock(state.fd.get(), LOCK_EX); });
-        if (!locked.ok()) {
-            // Like a wait whose result nobody examines: the caller goes on.
-            logLine(describeFailure("flock", state.path, locked.error));
+        // Between processes flock has no time-out: a bounded wait asks again
+        // every millisecond until the deadline.
+        for (;;) {
+            const int operation = timeoutMs < 0 ? LOCK_EX : LOCK_EX | LOCK_NB;
+            const auto locked = posixCall([&] { return ::flock(state.fd.get(), operation); });
+            if (locked.ok())
+                break;
+            if (locked.error != EWOULDBLOCK) {
+                // Like a wait whose result nobody examines: the caller goes on.
+                logLine(describeFailure("flock", state.path, locked.error));
+                break;
+            }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                state.threads.unlock();
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         state.owner.store(std::this_thread::get_id(), std::memory_order_relaxed);
     }
     ++state.depth;
+    return true;
 }
 
 void NamedMutex::unlock() noexcept

@@ -92,6 +92,12 @@ public:
     /// @brief Replaces the millisecond tick (tests step and wrap it).
     void setTickSource(platform::TickSource source, void* context) noexcept;
 
+    /// @brief Bounds every wait of this link for the link mutex: an operation
+    /// that does not get it within @p milliseconds returns -1 and changes
+    /// nothing (a Client's poll also supervises the time since its last
+    /// successful poll). Negative, the default: waits without limit.
+    void setMutexWaitLimit(int milliseconds) noexcept { m_waitLimitMs = milliseconds; }
+
 protected:
     /// @param serviceSide whether a take-over keeps this side's speeds (a
     /// service) or its priority and pin (the program).
@@ -101,6 +107,7 @@ protected:
     /// @brief The callback of the last successful registration, or null.
     Callback* callback() const noexcept { return m_callback; }
     platform::NamedMutex& linkMutex() noexcept { return m_linkMutex; }
+    int mutexWaitLimit() const noexcept { return m_waitLimitMs; }
     std::uint32_t currentTick() const noexcept { return m_tick(m_tickContext); }
 
     /// @brief Values of parameters 0 and 1 from the mirror; false if either is absent.
@@ -138,6 +145,7 @@ private:
     std::string m_objectDirectory;
     platform::TickSource m_tick = platform::monotonicTick;
     void* m_tickContext = nullptr;
+    int m_waitLimitMs = -1;
     std::string m_lastRegistrationProblem;
 };
 
@@ -148,7 +156,9 @@ public:
     ~Client();
 
     /// @brief pull, report parameter 0/1 changes and heartbeat loss or return
-    /// through Callback::onActiveStateChanged.
+    /// through Callback::onActiveStateChanged. With a mutex wait limit, a poll
+    /// that does not get the mutex returns -1 at once, and after 2 s without
+    /// a successful poll the service is reported gone (from outside the mutex).
     std::int32_t poll() override;
 
     /// @brief Whether the service's heartbeat is alive, as last reported.
@@ -159,6 +169,7 @@ private:
 
     // Heartbeat supervision.
     bool m_alive = false;
+    std::uint32_t m_lastPollTick = 0;   ///< the last poll that got the mutex
     std::uint32_t m_lastHeartbeatTick = 0;
     std::uint32_t m_pollsSinceChange = 0;
     std::uint32_t m_lastHeartbeat = 0;

@@ -46,6 +46,11 @@ public:
     /// @brief Blocks, without time-out, until this thread owns the mutex.
     void lock() noexcept;
 
+    /// @brief Takes the mutex if this thread gets it within @p timeoutMs
+    /// milliseconds (at once when it owns it already); a negative time-out
+    /// waits as lock() does. @return whether this thread now owns it.
+    bool tryLockFor(int timeoutMs) noexcept;
+
     /// @brief Releases one level of ownership; the flock is dropped at the last.
     void unlock() noexcept;
 
@@ -60,16 +65,28 @@ private:
     std::shared_ptr<detail::MutexState> m_state;
 };
 
-/// @brief Holds a NamedMutex for a scope.
+/// @brief Holds a NamedMutex for a scope, if it got it.
 class NamedMutexLocker {
 public:
-    explicit NamedMutexLocker(NamedMutex& mutex) noexcept : m_mutex(mutex) { m_mutex.lock(); }
-    ~NamedMutexLocker() { m_mutex.unlock(); }
+    /// @param timeoutMs how long to wait for the mutex; negative: without limit.
+    explicit NamedMutexLocker(NamedMutex& mutex, int timeoutMs = -1) noexcept
+        : m_mutex(mutex), m_owns(mutex.tryLockFor(timeoutMs))
+    {
+    }
+    ~NamedMutexLocker()
+    {
+        if (m_owns)
+            m_mutex.unlock();
+    }
     NamedMutexLocker(const NamedMutexLocker&) = delete;
     NamedMutexLocker& operator=(const NamedMutexLocker&) = delete;
 
+    /// @brief Whether the mutex was got (always, when waiting without limit).
+    bool ownsLock() const noexcept { return m_owns; }
+
 private:
     NamedMutex& m_mutex;
+    const bool m_owns;
 };
 
 } // namespace platform
