@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <type_traits>
 
 namespace {
@@ -33,6 +34,11 @@ void routeLinkDiagnostics()
     Q_UNUSED(routed)
 }
 
+// How long the program's side waits for the link mutex: a service that keeps
+// it longer costs a skipped poll or a write kept for later, never a frozen
+// window.
+constexpr int kMutexWaitMs = 5;
+
 // The argument types of the signals that ProxyObject relays, registered by
 // name: the scenes read them through the controller's properties and
 // signals, and a QSignalSpy records them as QVariants. (No connection is
@@ -51,6 +57,7 @@ LibClient::LibClient(QObject* parent)
 {
     routeLinkDiagnostics();
     registerSignalTypes();
+    link->setMutexWaitLimit(kMutexWaitMs);
     registerClient();
     vendorNames = {
         {1, QStringLiteral("velmora")},    {2, QStringLiteral("asus")},
@@ -74,15 +81,61 @@ void LibClient::registerClient()
     const std::int32_t result = link->vlcommRegister(this);
     qCDebug(lcBridge) << (result == 0 ? "Register success" : "Register failed");
     registered = result == 0;
+    polled = false;
     emit newState(registered ? SERVER_STATE_REGISTERED : SERVER_STATE_REGISTER_FAILED);
+    deliverPending();
 }
 
 void LibClient::pollService()
 {
-    if (!registered)
+    if (!registered) {
         registerClient();
-    else
-        link->poll();
+        return;
+    }
+    link->poll();
+    polled = true;
+    deliverPending();
+}
+
+void LibClient::keep(const PendingWrite& write)
+{
+    const auto sameTarget = [&](const PendingWrite& kept) {
+        return kept.type == write.type && kept.id == write.id;
+    };
+    pending.erase(std::remove_if(pending.begin(), pending.end(), sameTarget), pending.end());
+    pending.push_back(write);
+    qCDebug(lcBridge) << "kept until the service takes it: type" << write.type << "id" << write.id
+                      << "value" << write.value;
+}
+
+bool LibClient::deliver(const PendingWrite& write, bool logFailure)
+{
+    std::int32_t result = -1;
+    if (write.type == AppItem::APP_TYPE_NONE) {
+        result = link->controlCenterSetParameter(write.id, write.value);
+        if (result == 0 || logFailure)
+            qCDebug(lcBridge) << "controlCenterSetParameter " << write.id << " value " << write.value
+                              << " returned " << result;
+        return result == 0;
+    }
+    const bool application = write.type == AppItem::APP_TYPE_APPLICATION;
+    servicelink::AppInfo app{};
+    servicelink::SiteInfo site{};
+    if ((application ? link->getApplication(write.id, app) : link->getSite(write.id, site)) != 0)
+        return polled;   // gone from the service: nothing to change (once a poll has filled the mirror)
+    app.priority = site.priority = write.value;
+    app.isPinned = site.isPinned = write.pin ? 1 : 0;
+    result = application ? link->controlCenterModifyApplication(app) : link->controlCenterModifySite(site);
+    if (result == 0 || logFailure)
+        qCDebug(lcBridge) << (application ? "controlCenterModifyApplication id " : "controlCenterModifySite id ")
+                          << write.id << " priority " << write.value << " isPinned " << write.pin;
+    return result == 0;
+}
+
+void LibClient::deliverPending()
+{
+    while (registered && !pending.empty() && deliver(pending.front(), false))
+        pending.erase(pending.begin());
 }
 
 std::int32_t LibClient::onActiveStateChanged(std::uint32_t requested, std::uint32_t actual,
@@ -360,8 +413,11 @@ void LibClient::SetActivated(bool on)
 
 void LibClient::setParameter(uint id, uint value)
 {
-    const std::int32_t result = link->controlCenterSetParameter(id, value);
-    qCDebug(lcBridge) << "controlCenterSetParameter " << id << " value " << value << " returned " << result;
+    // Nothing overtakes a decision that is still to be delivered.
+    deliverPending();
+    const PendingWrite write{AppItem::APP_TYPE_NONE, id, value, false};
+    if (!registered || !pending.empty() || !deliver(write, true))
+        keep(write);
 }
 
 void LibClient::setDownloadLimit(uint limit)
@@ -384,23 +440,10 @@ void LibClient::updateApp(QSharedPointer<AppItem> app)
     if (!app)
         return;
     qCDebug(lcBridge) << "Update app id " << app->id() << "app type " << static_cast<int>(app->type());
-    if (app->type() == AppItem::APP_TYPE_APPLICATION) {
-        servicelink::AppInfo info{};
-        if (link->getApplication(app->id(), info) != 0)
-            return;
-        info.priority = static_cast<std::uint32_t>(app->priority());
-        info.isPinned = app->pin() ? 1 : 0;
-        link->controlCenterModifyApplication(info);
-        qCDebug(lcBridge) << "controlCenterModifyApplication id " << app->id() << " priority "
-                 << app->priority() << " isPinned " << app->pin();
-    } else if (app->type() == AppItem::APP_TYPE_SITE) {
-        servicelink::SiteInfo info{};
-        if (link->getSite(app->id(), info) != 0)
-            return;
-        info.priority = static_cast<std::uint32_t>(app->priority());
-        info.isPinned = app->pin() ? 1 : 0;
-        link->controlCenterModifySite(info);
-        qCDebug(lcBridge) << "controlCenterModifySite id " << app->id() << " priority " << app->priority()
-                 << " isPinned " << app->pin();
-    }
+    if (app->type() != AppItem::APP_TYPE_APPLICATION && app->type() != AppItem::APP_TYPE_SITE)
+        return;
+    deliverPending();
+    const PendingWrite write{app->type(), app->id(), static_cast<uint>(app->priority()), app->pin()};
+    if (!registered || !pending.empty() || !deliver(write, true))
+        keep(write);
 }

@@ -8,7 +8,19 @@
 #include "linktestsupport.h"
 #include "messagecapture.h"
 
+#include "models/appitem.h"
+
 #include <QtTest>
+
+// An application as the user left it.
+inline QSharedPointer<AppItem> appItem(std::uint32_t id, int priority, bool pin)
+{
+    auto item = QSharedPointer<AppItem>::create(id);
+    item->setType(AppItem::APP_TYPE_APPLICATION);
+    item->setPriority(priority);
+    item->setPin(pin);
+    return item;
+}
 
 struct Service {
     explicit Service(bool started = true)

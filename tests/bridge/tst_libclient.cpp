@@ -111,16 +111,50 @@ private slots:
         textToField(zoom.reservedText, u"kept by the service");
         f.service.link.publishApplications({zoom});
         f.client.pollService();
-        for (std::uint32_t id : {9u, 99u}) {   // 99 is unknown to the mirror: dropped
-            auto item = QSharedPointer<AppItem>::create(id);
-            item->setType(AppItem::APP_TYPE_APPLICATION);
-            item->setPriority(1);
-            item->setPin(true);
-            f.client.updateApp(item);
-        }
+        f.client.updateApp(appItem(9, 1, true));
+        f.client.updateApp(appItem(99, 1, true));   // unknown to the mirror: dropped
         QCOMPARE(f.service.pull(), QStringList{"appChanged 9 zoom p1 pin1 down0 up0"});
         QVERIFY(f.service.link.getApplication(9, zoom) == 0 && textFromField(zoom.reservedText) == u"kept by the service");
         QCOMPARE(f.log.count(QStringLiteral("controlCenterModifyApplication id  9  priority  1  isPinned  true")), 1);
+    }
+
+    void decisionsMadeBeforeTheServiceComesAreDeliveredFirst()
+    {
+        Service service(false);
+        LibClient client;                    // no service yet: registration fails
+        client.SetActivated(true);           // as a start at logon does
+        client.setDownloadLimit(100);
+        client.setDownloadLimit(9000);       // only the latest value goes out
+        client.writeUpdateState(LibClient::UPDATE_STATE_DISABLED);
+        service.start();
+        client.pollService();                // registers and delivers
+        client.setDownloadLimit(5000);       // newer: after them
+        QCOMPARE(service.pull(), (QStringList{"paramAdd 0 1", "paramAdd 4 5000", "paramAdd 10 5"}));
+    }
+
+    void aServiceKeepingTheMutexFreezesNothingAndLosesNoDecision()
+    {
+        Fixture f;
+        f.service.link.setParameters({{kParameterRequestedActive, 0}, {kParameterActualActive, 0}, {kParameterHeartbeat, 1}});
+        f.service.link.publishApplications({linktest::makeApp(9, "zoom")});
+        f.client.pollService();   // the service is alive
+        QSignalSpy connection(&f.client, &LibClient::newServerConnectionState);
+        linktest::PeerProcess holder(QStringLiteral(KESTRIX_LINKPEER), f.service.dir, {"hold-mutex", "30000"});
+        QVERIFY(holder.waitForLine(QStringLiteral("held"), 10000));
+        f.client.SetActivated(true);
+        f.client.updateApp(appItem(9, 1, true));
+        LibClient late;   // registering gives up waiting too
+        for (int tick = 0; tick < 50 && connection.isEmpty(); ++tick) {
+            f.client.pollService();
+            QTest::qWait(200);
+        }
+        QVERIFY2(holder.isRunning(), "the program waited for the mutex the service keeps");
+        QCOMPARE(connection, QList<QVariantList>{{false}});   // not ready after 2 s without a poll
+        QVERIFY(holder.kill());
+        f.service.set(kParameterHeartbeat, 2);
+        f.client.pollService();   // everything resumes
+        QCOMPARE(connection.last(), QVariantList{true});
+        QCOMPARE(f.service.pull(), (QStringList{"paramChanged 0 1", "appChanged 9 zoom p1 pin1 down0 up0"}));
     }
 };
 

@@ -1,7 +1,7 @@
 // linkpeer: the other process of the cross-process tests, in the object
 // directory $KESTRIX_IPC_DIR; each line it says is flushed at once.
 //
-//   hold-mutex         lock the link mutex, say "held", sleep until killed
+//   hold-mutex [MS]    lock the link mutex, say "held", sleep until killed (or MS ms)
 //   hammer N           say "ready", wait for a line on stdin, then N times: lock,
 //                      add 1 to the u64 at offset 16 of region "hammer-counter", unlock
 //   set-event COUNT    set the client event COUNT times, say "set"
@@ -15,12 +15,14 @@
 #include "platform/namedobject.h"
 #include "platform/sharedregion.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <sched.h>
 #include <string>
 #include <sys/prctl.h>
+#include <thread>
 #include <unistd.h>
 
 int main(int argc, char** argv)
@@ -38,8 +40,9 @@ int main(int argc, char** argv)
     if (command == "hold-mutex") {
         mutex.lock();
         std::cout << "held" << std::endl;
-        for (;;)
-            ::pause();   // the kernel drops the lock of a killed process
+        // Until killed (the kernel drops a killed process's lock), or for MS milliseconds.
+        std::this_thread::sleep_for(std::chrono::milliseconds(argc == 3 ? std::atol(argv[2]) : 86400000L));
+        return 0;
     }
     if (command == "hammer" && argc == 3) {
         std::cout << "ready" << std::endl;
@@ -66,6 +69,6 @@ int main(int argc, char** argv)
             std::cout << (event.wait(std::atoi(argv[i])) == platform::NamedEvent::WaitResult::Signalled ? "signalled" : "timeout") << std::endl;
         return 0;
     }
-    std::cerr << "usage: linkpeer hold-mutex | hammer N | set-event COUNT | wait-event MS..." << std::endl;
+    std::cerr << "usage: linkpeer hold-mutex [MS] | hammer N | set-event COUNT | wait-event MS..." << std::endl;
     return 2;
 }

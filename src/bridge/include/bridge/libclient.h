@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 namespace servicelink {
 class Client;
@@ -101,6 +102,20 @@ signals:
     void newUpdateExecuteCommand(QString& command);
 
 private:
+    /// A decision not delivered yet: the latest value of a parameter, or the
+    /// latest priority and pin of an application or site.
+    struct PendingWrite {
+        AppItem::AppType type;   // APP_TYPE_NONE for a parameter
+        uint id;
+        uint value;              // the parameter's value, or the priority
+        bool pin;
+    };
+    /// Keeps @p write (in place of an older one for the same parameter or item).
+    void keep(const PendingWrite& write);
+    /// Writes @p write through the link; false when it did not go out.
+    bool deliver(const PendingWrite& write, bool logFailure);
+    /// Delivers the kept decisions, oldest first, until one does not go out.
+    void deliverPending();
     void handleParameter(uint id, uint value);
     void handleString(uint id, const QString& text);
     void libIdHandler(uint vendorId);
@@ -119,6 +134,8 @@ private:
     QString updateCommandTail;
     QString updateCommand;
     QMap<int, QString> vendorNames;
+    std::vector<PendingWrite> pending;   // oldest first
+    bool polled = false;                 // a poll has filled the mirrors since registration
 };
 
 Q_DECLARE_METATYPE(LibClient::UpdateState)
