@@ -60,21 +60,6 @@
     </message>
 </context>
 <context>
-    <name>AppIconSmall</name>
-    <message>
-        <source>U</source>
-        <translation>U</translation>
-    </message>
-    <message>
-        <source>Mbps</source>
-        <translation>Mbps</translation>
-    </message>
-    <message>
-        <source>D</source>
-        <translation>D</translation>
-    </message>
-</context>
-<context>
     <name>AppListView</name>
     <message>
         <source>PRIORITY</source>
@@ -95,18 +80,6 @@
     <message>
         <source>OPTIONS</source>
         <translation>OPTIONEN</translation>
-    </message>
-    <message>
-        <source>U</source>
-        <translation>U</translation>
-    </message>
-    <message>
-        <source>Mbps</source>
-        <translation>Mbps</translation>
-    </message>
-    <message>
-        <source>D</source>
-        <translation>D</translation>
     </message>
 </context>
 <context>
@@ -210,6 +183,21 @@
     <message>
         <source>About</source>
         <translation>Über</translation>
+    </message>
+</context>
+<context>
+    <name>AppSpeedBar</name>
+    <message>
+        <source>U</source>
+        <translation>U</translation>
+    </message>
+    <message>
+        <source>D</source>
+        <translation>D</translation>
+    </message>
+    <message>
+        <source>Mbps</source>
+        <translation>Mbps</translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,7 @@ import QtQuick 2.12
 import QtQuick.Controls 1.4 as C1
 import QtQuick.Controls.Styles 1.4 as S1
 import QtGraphicalEffects 1.12
+import org.netvane.scenes 1.0
 
 // The settings page: the speed limits with their editor, the adapter's
 // network details, the three system options, and the ways to the settings
@@ -29,13 +30,13 @@ Item {
     signal aboutPressed()
 
     function _limitText(limit) {
-        return (limit / 1000).toFixed(2) + " " + qsTr("Mbps")
+        return SpeedUnits.mbpsText(limit, 2) + " " + qsTr("Mbps")
     }
 
     // The spin boxes start from the current limits in whole Mbps.
     function _openEditor() {
-        uploadSpin.value = Math.round(appController.uploadSpeedLimit / 1000)
-        downloadSpin.value = Math.round(appController.downloadSpeedLimit / 1000)
+        uploadSpin.value = SpeedUnits.wholeMbps(appController.uploadSpeedLimit)
+        downloadSpin.value = SpeedUnits.wholeMbps(appController.downloadSpeedLimit)
         _editorOpen = true
     }
 
@@ -43,8 +44,8 @@ Item {
     // them differs from what the controller holds.
     function _acceptLimits() {
         _editorOpen = false
-        var download = Math.round(downloadSpin.value) * 1000
-        var upload = Math.round(uploadSpin.value) * 1000
+        var download = SpeedUnits.kbpsOfWholeMbps(downloadSpin.value)
+        var upload = SpeedUnits.kbpsOfWholeMbps(uploadSpin.value)
         if (download !== appController.downloadSpeedLimit || upload !== appController.uploadSpeedLimit)
             appController.setSpeedLimits(download, upload)
     }

@@ -1,4 +1,5 @@
 import QtQuick 2.12
+import org.netvane.scenes 1.0
 
 // The bottom of the main area: the adapter vendor's logo, a separator, the
 // upload chart, the state panel and the download chart side by side, and the
@@ -17,7 +18,7 @@ Item {
     // A chart's value: the controller's speed in Mbps while stream control
     // is on, else 0.
     function _speed(kilobits) {
-        return appController.streamControlEnabled ? kilobits / 1000 : 0
+        return appController.streamControlEnabled ? SpeedUnits.mbps(kilobits) : 0
     }
 
     Image {
