@@ -60,14 +60,6 @@ private slots:
         QCOMPARE(bars.at(14).toDouble(), lastBars.at(1));
     }
 
-    void notANumberIsIdle()
-    {
-        SpeedSamples samples;
-        samples.add(std::numeric_limits<double>::quiet_NaN());
-        QCOMPARE(samples.bars().last().toDouble(), SpeedSamples::kIdle);
-        QCOMPARE(samples.axisMaximum(), 1.0);
-    }
-
     // Strictly above: a value on a step goes to the next one.
     void niceAxisMaximum_data()
     {
