@@ -237,10 +237,6 @@
         <translation>Willkommen im Velmora Kestrix Command Center. Das Command Center hilft Ihnen, Ihre Netzwerkeinstellungen zu optimieren und Ihr Spiele-, Video-Streaming- oder Surferlebnis zu verbessern, während Sie die unterschiedlichsten PC-Anwendungen nutzen. Bitte folgen Sie bei der Ersteinrichtung des Programms den Anweisungen auf dem Bildschirm.</translation>
     </message>
     <message>
-        <source>Learn more</source>
-        <translation>Mehr erfahren</translation>
-    </message>
-    <message>
         <source>Next</source>
         <translation>Weiter</translation>
     </message>
@@ -254,10 +250,6 @@
     <message>
         <source>Use Command Center to set priority levels for your applications. Selecting CRITICAL PRIORITY for a game improves your gaming experience. Once you have set the priority, use the pin icon to force the rank within each particular priority. Once pinned, an application remains at that rank until you change it.</source>
         <translation>Legen Sie mit dem Command Center Prioritätsstufen für Ihre Anwendungen fest. Mit KRITISCHER PRIORITÄT für ein Spiel verbessern Sie Ihr Spielerlebnis. Nachdem Sie die Priorität festgelegt haben, können Sie mit dem Pin-Symbol den Rang innerhalb der jeweiligen Priorität festhalten. Eine angeheftete Anwendung behält diesen Rang, bis Sie ihn ändern.</translation>
-    </message>
-    <message>
-        <source>Learn more</source>
-        <translation>Mehr erfahren</translation>
     </message>
     <message>
         <source>OK</source>
@@ -275,12 +267,15 @@
         <translation>Legen Sie mit dem Command Center Prioritätsstufen für Ihre Anwendungen fest. Mit KRITISCHER PRIORITÄT für ein Spiel verbessern Sie Ihr Spielerlebnis. Nachdem Sie die Priorität festgelegt haben, können Sie mit dem Pin-Symbol den Rang innerhalb der jeweiligen Priorität festhalten. Eine angeheftete Anwendung behält diesen Rang, bis Sie ihn ändern.</translation>
     </message>
     <message>
-        <source>Learn more</source>
-        <translation>Mehr erfahren</translation>
-    </message>
-    <message>
         <source>OK</source>
         <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>HelpOverlay</name>
+    <message>
+        <source>Learn more</source>
+        <translation>Mehr erfahren</translation>
     </message>
 </context>
 <context>
@@ -292,10 +287,6 @@
     <message>
         <source>Set the Download/Upload bandwidth settings for your Internet connection prior to use. To optimize your experience, we recommend setting download at 90% of your ISP speed. The NETWORK SETTINGS screen displays the adapter type, IPv6 address, MAC address, and other basic network setting information.</source>
         <translation>Legen Sie vor der Nutzung die Download- und Upload-Bandbreite Ihrer Internetverbindung fest. Für die besten Ergebnisse empfehlen wir, den Download auf 90 % der Geschwindigkeit Ihres Internetanbieters einzustellen. Die Seite NETZWERKEINSTELLUNGEN zeigt den Adaptertyp, die IPv6-Adresse, die MAC-Adresse und weitere grundlegende Netzwerkinformationen an.</translation>
-    </message>
-    <message>
-        <source>Learn more</source>
-        <translation>Mehr erfahren</translation>
     </message>
     <message>
         <source>OK</source>

@@ -58,7 +58,7 @@ Item {
         width: 50
         color: "transparent"
         border.width: 1
-        border.color: "lightgrey"
+        border.color: Theme.text
 
         Image {
             objectName: "icon"
@@ -81,7 +81,7 @@ Item {
         anchors.top: iconBox.top
         text: appIconSmall.displayedName
         color: Theme.text
-        font.pointSize: 10
+        font.pointSize: Theme.pointNormal
         elide: Text.ElideRight
     }
 
@@ -119,7 +119,7 @@ Item {
         anchors.bottom: downloadBar.top
         anchors.bottomMargin: 5
         height: appIconSmall.height / 8
-        valueTextSize: 10
+        valueTextSize: Theme.textTile
         kbps: appIconSmall.uploadSpeed
         limitKbps: appController.uploadSpeedLimit
         direction: SpeedUnits.Upload
@@ -137,7 +137,7 @@ Item {
         anchors.bottom: parent.bottom
         anchors.bottomMargin: 10
         height: appIconSmall.height / 8
-        valueTextSize: 10
+        valueTextSize: Theme.textTile
         kbps: appIconSmall.downloadSpeed
         limitKbps: appController.downloadSpeedLimit
         direction: SpeedUnits.Download

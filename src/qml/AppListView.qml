@@ -203,7 +203,7 @@ Item {
                     implicitWidth: 6
                     implicitHeight: 100
                     radius: width / 2
-                    color: "lightgray"
+                    color: Theme.textAlt
                 }
             }
 
@@ -225,7 +225,7 @@ Item {
                         height: 39
                         color: "transparent"
                         border.width: 1
-                        border.color: "lightgray"
+                        border.color: Theme.textAlt
 
                         Image {
                             objectName: "icon"
@@ -265,7 +265,7 @@ Item {
                         anchors.verticalCenter: parent.verticalCenter
                         text: appListView._displayedName(appName)
                         color: Theme.text
-                        font.pixelSize: 14
+                        font.pixelSize: Theme.textNormal
                         elide: Text.ElideRight
                     }
                 }
@@ -278,7 +278,7 @@ Item {
                         objectName: "uploadBar"
                         anchors.verticalCenter: parent.verticalCenter
                         implicitWidth: 160
-                        valueTextSize: 12
+                        valueTextSize: Theme.textSmall
                         kbps: uploadSpeed
                         limitKbps: appController.uploadSpeedLimit
                         direction: SpeedUnits.Upload
@@ -295,7 +295,7 @@ Item {
                         x: 20
                         anchors.verticalCenter: parent.verticalCenter
                         implicitWidth: 160
-                        valueTextSize: 12
+                        valueTextSize: Theme.textSmall
                         kbps: downloadSpeed
                         limitKbps: appController.downloadSpeedLimit
                         direction: SpeedUnits.Download

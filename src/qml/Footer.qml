@@ -48,7 +48,7 @@ Item {
             x: footer.width * 0.07
             width: footer.width * 0.86
             height: 1
-            color: "lightgrey"
+            color: Theme.text
         }
 
         // Neighbours overlap by 5 px, so the charts are 5 px wider than a

@@ -30,7 +30,7 @@ Item {
     readonly property alias _timeAxis: timeAxis
     readonly property alias _valueAxis: valueAxis
     readonly property alias _speedSet: speedSet
-    readonly property color _figureColor: "#03cdf9"
+    readonly property color _figureColor: Theme.figure
     // The chart keeps this much room above and below the plot for half a
     // value label.
     readonly property int _axisLabelOverhang: 17
@@ -84,7 +84,7 @@ Item {
         visible: false
         color: "transparent"
         border.width: 5
-        border.color: "lightgrey"
+        border.color: Theme.text
     }
 
     LinearGradient {
@@ -144,7 +144,7 @@ Item {
                 lineVisible: false
                 gridVisible: false
                 labelsColor: speedChart._figureColor
-                labelsFont.pointSize: 8
+                labelsFont.pointSize: Theme.pointSmall
             }
 
             BarSet {
@@ -165,8 +165,8 @@ Item {
         anchors.horizontalCenter: parent.horizontalCenter
         y: 20
         text: speedChart.title + " " + speedChart.valueUnit
-        color: "white"
-        font.pixelSize: 14
+        color: Theme.label
+        font.pixelSize: Theme.textNormal
     }
 
     Row {
@@ -184,14 +184,14 @@ Item {
             Text {
                 text: speedChart.timeLabel(modelData)
                 color: speedChart._figureColor
-                font.pointSize: 8
+                font.pointSize: Theme.pointSmall
             }
         }
 
         Text {
             text: qsTr("NOW")
             color: speedChart._figureColor
-            font.pointSize: 8
+            font.pointSize: Theme.pointSmall
         }
     }
 }
