@@ -14,7 +14,9 @@ Item {
     // The role the list sorts by and its order.
     property int sortIndicatorColumn: OverviewModel.AppNameRole
     property int sortIndicatorOrder: Qt.AscendingOrder
-    property bool showSystemApps: typeof rootWindow !== "undefined" && rootWindow ? rootWindow.showSystemApps : false
+    // The main window, whose setting says whether system applications show.
+    property QtObject mainWindow: rootWindow
+    property bool showSystemApps: appListView.mainWindow.showSystemApps
 
     // The role whose title is marked selected.
     property int _selectedRole: OverviewModel.AppNameRole
