@@ -16,13 +16,12 @@ Item {
     // The "CHECK FOR UPDATES" box; the main window sets it from the stored
     // choice and hears every change.
     property bool updateEnable: false
+    // The main window: its autostart and system-applications settings.
+    property QtObject mainWindow: rootWindow
 
     // The speed editor is open (spin boxes, "OK" and "Cancel") or closed
     // ("SET SPEED LIMITS").
     property bool _editorOpen: false
-
-    // The main window: its autostart and system-applications settings.
-    property QtObject mainWindow: rootWindow
 
     readonly property color _textColor: Theme.text
     readonly property int _captionSize: Theme.textSmall
