@@ -9,8 +9,8 @@ FocusScope {
     readonly property string _productVersion: typeof rootWindow !== "undefined"
                                              ? rootWindow.productVersion
                                              : (typeof swVersion !== "undefined" ? swVersion : "")
-    readonly property color _textColor: "lightgray"
-    readonly property int _textSize: 16
+    readonly property color _textColor: Theme.textAlt
+    readonly property int _textSize: Theme.textAbout
 
     onVisibleChanged: if (visible) title.forceActiveFocus()
 
@@ -24,7 +24,7 @@ FocusScope {
         focus: true
         text: qsTr("ABOUT")
         color: aboutWindow._textColor
-        font.pixelSize: 20
+        font.pixelSize: Theme.textTitle
         KeyNavigation.tab: versionText
     }
 

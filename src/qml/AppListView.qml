@@ -2,6 +2,7 @@ import QtQuick 2.12
 import QtQuick.Controls 2.12 as C2
 import Qt.labs.settings 1.0
 import org.netvane.data 1.0
+import org.netvane.scenes 1.0
 
 // The list: one line per application under a header of column titles. A
 // click on a title sorts by its column, ascending at first and flipping on
@@ -31,11 +32,6 @@ Item {
     function _displayedName(name) {
         var cut = name.indexOf(".exe")
         return (cut >= 0 ? name.substring(0, cut) : name).toUpperCase()
-    }
-
-    // Speeds arrive in kbit/s and are shown in Mbps with one decimal.
-    function _mbps(kbps) {
-        return Number((kbps / 1000).toFixed(1))
     }
 
     // A click on a sortable title: the same title flips the order, another
@@ -207,7 +203,7 @@ Item {
                     implicitWidth: 6
                     implicitHeight: 100
                     radius: width / 2
-                    color: "lightgray"
+                    color: Theme.textAlt
                 }
             }
 
@@ -229,7 +225,7 @@ Item {
                         height: 39
                         color: "transparent"
                         border.width: 1
-                        border.color: "lightgray"
+                        border.color: Theme.textAlt
 
                         Image {
                             objectName: "icon"
@@ -269,7 +265,7 @@ Item {
                         anchors.verticalCenter: parent.verticalCenter
                         text: appListView._displayedName(appName)
                         color: Theme.text
-                        font.pixelSize: 14
+                        font.pixelSize: Theme.textNormal
                         elide: Text.ElideRight
                     }
                 }
@@ -278,18 +274,15 @@ Item {
                     width: appListView._uploadColumnWidth
                     height: line.height
 
-                    SpeedItem {
+                    AppSpeedBar {
                         objectName: "uploadBar"
                         anchors.verticalCenter: parent.verticalCenter
                         implicitWidth: 160
-                        valueTextSize: 12
-                        actualSpeed: appListView._mbps(uploadSpeed)
-                        // A speed above the limit stretches the bar's range; the
-                        // limit itself is shown in whole Mbps.
-                        speedLimit: uploadSpeed > appController.uploadSpeedLimit
-                                    ? appListView._mbps(uploadSpeed)
-                                    : Math.round(appController.uploadSpeedLimit / 1000)
-                        valueText: qsTr("U") + " " + (uploadSpeed / 1000).toFixed(1) + " " + qsTr("Mbps")
+                        valueTextSize: Theme.textSmall
+                        kbps: uploadSpeed
+                        limitKbps: appController.uploadSpeedLimit
+                        direction: SpeedUnits.Upload
+                        view: SpeedUnits.ListView
                     }
                 }
 
@@ -297,17 +290,16 @@ Item {
                     width: appListView._downloadColumnWidth
                     height: line.height
 
-                    SpeedItem {
+                    AppSpeedBar {
                         objectName: "downloadBar"
                         x: 20
                         anchors.verticalCenter: parent.verticalCenter
                         implicitWidth: 160
-                        valueTextSize: 12
-                        actualSpeed: appListView._mbps(downloadSpeed)
-                        speedLimit: downloadSpeed > appController.downloadSpeedLimit
-                                    ? appListView._mbps(downloadSpeed)
-                                    : appListView._mbps(appController.downloadSpeedLimit)
-                        valueText: qsTr("D") + " " + (downloadSpeed / 1000).toFixed(1) + " " + qsTr("Mbps")
+                        valueTextSize: Theme.textSmall
+                        kbps: downloadSpeed
+                        limitKbps: appController.downloadSpeedLimit
+                        direction: SpeedUnits.Download
+                        view: SpeedUnits.ListView
                     }
                 }
 

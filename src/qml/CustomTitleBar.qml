@@ -71,7 +71,7 @@ Item {
             width: modelPlate.width * (customTitleBar._wideModel ? 0.45 : 0.3)
             text: customTitleBar._model
             color: Theme.text
-            font.pixelSize: 20
+            font.pixelSize: Theme.textTitle
             font.capitalization: Font.AllUppercase
             horizontalAlignment: Text.AlignHCenter
             elide: Text.ElideRight

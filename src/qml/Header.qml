@@ -26,7 +26,7 @@ Item {
         anchors.bottom: parent.bottom
         anchors.bottomMargin: 10
         height: 1
-        color: "lightgray"
+        color: Theme.textAlt
     }
 
     Row {
@@ -85,8 +85,8 @@ Item {
                 objectName: "sortLabel"
                 anchors.verticalCenter: parent.verticalCenter
                 text: qsTr("SORTING BY") + ": " + header.sortText
-                color: "white"
-                font.pixelSize: 12
+                color: Theme.label
+                font.pixelSize: Theme.textSmall
             }
 
             Image {

@@ -33,7 +33,7 @@ Item {
         anchors.fill: parent
         color: "transparent"
         border.width: headerTabButton.selected ? 2 : 0
-        border.color: "lightgrey"
+        border.color: Theme.text
     }
 
     Image {

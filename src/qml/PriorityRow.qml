@@ -88,7 +88,7 @@ DropArea {
                 x: 0.02 * priorityRow.width
                 text: priorityRow.priorityText
                 color: Theme.text
-                font.pixelSize: 12
+                font.pixelSize: Theme.textSmall
             }
 
             Image {
@@ -178,7 +178,7 @@ DropArea {
                         opacity: 0.8
                         color: Theme.navy
                         border.width: 3
-                        border.color: "lightgray"
+                        border.color: Theme.textAlt
 
                         Image {
                             anchors.right: parent.right
@@ -279,8 +279,8 @@ DropArea {
             anchors.top: parent.top
             anchors.topMargin: 5
             text: priorityRow.priorityText
-            color: "lightgray"
-            font.pointSize: 12
+            color: Theme.textAlt
+            font.pointSize: Theme.pointLarge
             horizontalAlignment: Text.AlignHCenter
         }
 
@@ -295,8 +295,8 @@ DropArea {
             anchors.top: heading.bottom
             anchors.topMargin: 5
             text: priorityRow.popupText
-            color: "lightgray"
-            font.pointSize: 10
+            color: Theme.textAlt
+            font.pointSize: Theme.pointNormal
             wrapMode: Text.WordWrap
         }
     }

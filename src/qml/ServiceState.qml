@@ -28,7 +28,7 @@ Item {
     readonly property string stateText: !appController.serverReady
                                         ? qsTr("SERVICE IS NOT READY")
                                         : appController.nicReady ? "" : appController.nicStateStr
-    readonly property int _pointSize: 12
+    readonly property int _pointSize: Theme.pointLarge
 
     // The switch follows the controller; a click has moved it already, and
     // the controller's answer moves it again if it disagrees.
@@ -51,7 +51,7 @@ Item {
         visible: false
         color: "transparent"
         border.width: 5
-        border.color: "white"
+        border.color: Theme.label
     }
 
     LinearGradient {
@@ -75,7 +75,7 @@ Item {
             horizontalAlignment: Text.AlignHCenter
             verticalAlignment: Text.AlignVCenter
             text: qsTr("DATA RATE")
-            color: "white"
+            color: Theme.label
             font.pointSize: serviceState._pointSize
         }
 
@@ -92,7 +92,7 @@ Item {
                 height: rates.height / 2
                 verticalAlignment: Text.AlignVCenter
                 text: qsTr("AVG. RATE")
-                color: "white"
+                color: Theme.label
                 font.pointSize: serviceState._pointSize
             }
 
@@ -115,7 +115,7 @@ Item {
                 height: rates.height / 2
                 verticalAlignment: Text.AlignVCenter
                 text: qsTr("MAX RATE")
-                color: "white"
+                color: Theme.label
                 font.pointSize: serviceState._pointSize
             }
 
@@ -154,7 +154,7 @@ Item {
         height: 10
         verticalAlignment: Text.AlignVCenter
         text: serviceState.stateText
-        color: "#a38d1c"
-        font.pointSize: 8
+        color: Theme.warning
+        font.pointSize: Theme.pointSmall
     }
 }

@@ -167,8 +167,8 @@ FocusScope {
         horizontalAlignment: Text.AlignHCenter
         wrapMode: Text.WordWrap
         text: ""
-        color: "lightgray"
-        font.pixelSize: 18
+        color: Theme.textAlt
+        font.pixelSize: Theme.textLarge
     }
 
     C2.ProgressBar {
@@ -193,10 +193,7 @@ FocusScope {
             implicitWidth: 150
             implicitHeight: 20
             radius: 2
-            gradient: Gradient {
-                GradientStop { position: 0.0; color: "#555" }
-                GradientStop { position: 1.0; color: "#111" }
-            }
+            gradient: Theme.barTrack
         }
 
         contentItem: Item {
@@ -205,11 +202,7 @@ FocusScope {
                 width: progressBar.visualPosition * parent.width
                 height: parent.height
                 radius: 2
-                gradient: Gradient {
-                    GradientStop { position: 0.0; color: "lightgrey" }
-                    GradientStop { position: 0.5; color: "#666" }
-                    GradientStop { position: 1.0; color: "lightgrey" }
-                }
+                gradient: Theme.barFill
             }
         }
     }
@@ -223,7 +216,7 @@ FocusScope {
         anchors.bottom: parent.bottom
         anchors.margins: 10
         text: qsTr("Cancel")
-        font.pixelSize: 18
+        font.pixelSize: Theme.textLarge
         KeyNavigation.tab: installLink
         onLinkCLicked: updateWindow.canselPressed()
     }
@@ -237,7 +230,7 @@ FocusScope {
         anchors.bottom: parent.bottom
         anchors.margins: 10
         text: qsTr("Download and install")
-        font.pixelSize: 18
+        font.pixelSize: Theme.textLarge
         KeyNavigation.tab: cancelLink
         onLinkCLicked: {
             appController.sendUpdateStateQml(LibClient.UPDATE_STATE_NEW_VERSION_ACCEPTED)
