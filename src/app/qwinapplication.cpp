@@ -3,9 +3,15 @@
 #include "app/nativeeventfilter.h"
 #include "app/restorechannel.h"
 
+#include <QIcon>
+
 QWinApplication::QWinApplication(int& argc, char** argv)
     : QApplication(argc, argv), m_filter(std::make_unique<NativeEventFilter>())
 {
+    // Docks and task switchers show the program's icon and group its window
+    // with the desktop entry (packaging/kestrix.desktop.in) that starts it.
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("kestrix"), QIcon(QStringLiteral(":/res/kestrix.ico"))));
+    setDesktopFileName(QStringLiteral("kestrix"));
     m_filter->setRestoreMessage(kRestoreMessage);
     installNativeEventFilter(m_filter.get());
     connect(m_filter.get(), &NativeEventFilter::restoreWindow, this, &QWinApplication::restoreWindow);

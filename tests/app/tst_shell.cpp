@@ -1,5 +1,5 @@
 // The shell's pieces in this process, on a QWinApplication as in the program:
-// log lines of two threads, the restore channel, the autostart entry.
+// log lines of two threads, the restore channel, the desktop entry, autostart.
 
 #include "app/logging.h"
 #include "app/qwinapplication.h"
@@ -81,6 +81,12 @@ private slots:
         QLocalSocket probe;
         probe.connectToServer(name);
         QVERIFY(probe.waitForConnected(10000));
+    }
+
+    // Docks and task switchers group the window with the desktop entry of this name.
+    void desktopEntryNamed()
+    {
+        QVERIFY(QFile::exists(KESTRIX_PACKAGING_DIR "/" + QGuiApplication::desktopFileName() + ".desktop.in"));
     }
 
     // What an entry found at the start reads as; switching on writes the

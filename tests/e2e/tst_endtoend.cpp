@@ -6,6 +6,7 @@
 #include "servicelink/protocol.h"
 #include "servicelink/velcomm.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 class TestEndToEnd : public QObject {
@@ -60,6 +61,18 @@ private slots:
         QVERIFY(!QFileInfo::exists(second.work + "/logs"));
         QVERIFY(program.waitFor("window restore message  1026"));
         QVERIFY2(program.waitFor("Frame rendered"), "the raised window was not drawn");
+
+        // The window has the program's icon and the class "kestrix" (the
+        // desktop entry's name) for docks and task switchers.
+        QProcess tree;
+        tree.start("xwininfo", {"-root", "-tree"});
+        QVERIFY(tree.waitForFinished());
+        const auto window = QRegularExpression(R"((0x\w+) .*\("kestrix" "Kestrix Command Center"\))").match(tree.readAll());
+        QVERIFY(window.hasMatch());
+        QProcess icon;
+        icon.start("xprop", {"-len", "1000000", "-id", window.captured(1), "_NET_WM_ICON"});
+        QVERIFY(icon.waitForFinished());
+        QVERIFY(icon.readAll().contains("Icon (256 x 256)"));
     }
 };
 
