@@ -1,5 +1,6 @@
 import QtQuick 2.12
 import org.netvane.scenes 1.0
+import "AppNames.js" as AppNames
 
 // An application's tile in a priority row: icon, name, pin and the two speed
 // bars inside a frame painted in the frame gradient. The roles of the row it
@@ -21,12 +22,7 @@ Item {
     property real uploadSpeed: 0
     property real downloadSpeed: 0
 
-    // The name as shown: the first ".exe" and everything after it cut off,
-    // in capitals.
-    readonly property string displayedName: {
-        var cut = appIconSmall.appName.indexOf(".exe")
-        return (cut >= 0 ? appIconSmall.appName.substring(0, cut) : appIconSmall.appName).toUpperCase()
-    }
+    readonly property string displayedName: AppNames.displayed(appIconSmall.appName)
 
     implicitWidth: 150
     implicitHeight: 100

@@ -3,6 +3,7 @@ import QtQuick.Controls 2.12 as C2
 import Qt.labs.settings 1.0
 import org.netvane.data 1.0
 import org.netvane.scenes 1.0
+import "AppNames.js" as AppNames
 
 // The list: one line per application under a header of column titles. A
 // click on a title sorts by its column, ascending at first and flipping on
@@ -14,7 +15,9 @@ Item {
     // The role the list sorts by and its order.
     property int sortIndicatorColumn: OverviewModel.AppNameRole
     property int sortIndicatorOrder: Qt.AscendingOrder
-    property bool showSystemApps: typeof rootWindow !== "undefined" && rootWindow ? rootWindow.showSystemApps : false
+    // The main window, whose setting says whether system applications show.
+    property QtObject mainWindow: rootWindow
+    property bool showSystemApps: appListView.mainWindow.showSystemApps
 
     // The role whose title is marked selected.
     property int _selectedRole: OverviewModel.AppNameRole
@@ -26,13 +29,6 @@ Item {
     readonly property real _downloadColumnWidth: 0.25 * appListView.width
     readonly property real _optionsColumnWidth: 0.11 * appListView.width
     readonly property bool _streamControl: appController.streamControlEnabled
-
-    // The name as shown: the first ".exe" and everything after it cut off,
-    // in capitals.
-    function _displayedName(name) {
-        var cut = name.indexOf(".exe")
-        return (cut >= 0 ? name.substring(0, cut) : name).toUpperCase()
-    }
 
     // A click on a sortable title: the same title flips the order, another
     // one starts ascending.
@@ -263,7 +259,7 @@ Item {
                         anchors.right: parent.right
                         anchors.rightMargin: 5
                         anchors.verticalCenter: parent.verticalCenter
-                        text: appListView._displayedName(appName)
+                        text: AppNames.displayed(appName)
                         color: Theme.text
                         font.pixelSize: Theme.textNormal
                         elide: Text.ElideRight

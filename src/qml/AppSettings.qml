@@ -16,12 +16,13 @@ Item {
     // The "CHECK FOR UPDATES" box; the main window sets it from the stored
     // choice and hears every change.
     property bool updateEnable: false
+    // The main window: its autostart and system-applications settings.
+    property QtObject mainWindow: rootWindow
 
     // The speed editor is open (spin boxes, "OK" and "Cancel") or closed
     // ("SET SPEED LIMITS").
     property bool _editorOpen: false
 
-    readonly property bool _hasWindow: typeof rootWindow !== "undefined"
     readonly property color _textColor: Theme.text
     readonly property int _captionSize: Theme.textSmall
     readonly property int _buttonMoveDuration: 100
@@ -336,16 +337,16 @@ Item {
             objectName: "startupOption"
             width: options.width
             text: qsTr("RUN ON WINDOWS STARTUP")
-            checked: appSettings._hasWindow ? rootWindow.isStartOnStartUpEnabled : false
-            onToggled: if (appSettings._hasWindow) rootWindow.setStartUpEnable(on)
+            checked: appSettings.mainWindow.isStartOnStartUpEnabled
+            onToggled: appSettings.mainWindow.setStartUpEnable(on)
         }
 
         OptionRow {
             objectName: "systemAppsOption"
             width: options.width
             text: qsTr("SHOW SYSTEM APPLICATIONS")
-            checked: appSettings._hasWindow ? rootWindow.showSystemApps : false
-            onToggled: if (appSettings._hasWindow) rootWindow.showSystemApps = on
+            checked: appSettings.mainWindow.showSystemApps
+            onToggled: appSettings.mainWindow.showSystemApps = on
         }
 
         OptionRow {

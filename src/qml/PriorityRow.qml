@@ -14,9 +14,11 @@ DropArea {
     property string popupText
     property int sortColumn: OverviewModel.AppNameRole
     property int sortOrder: Qt.AscendingOrder
-    property bool showSystemApps: typeof rootWindow !== "undefined" && rootWindow ? rootWindow.showSystemApps : false
+    // The main window, whose setting says whether system applications show.
+    property QtObject mainWindow: rootWindow
+    property bool showSystemApps: priorityRow.mainWindow.showSystemApps
     // Where the help popup goes while it shows: the main window's top layer.
-    property Item popupLayer: typeof topItem !== "undefined" ? topItem : null
+    property Item popupLayer: topItem
 
     property real appListWidth: 0.96 * priorityRow.width
     property real appListSpacing: 10

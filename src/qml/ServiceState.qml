@@ -17,14 +17,12 @@ Item {
     property string valueUnit: ""
     property int valueDevider: 1
 
-    // Stream control as the window sees it (the controller's value when the
-    // panel stands alone).
-    readonly property bool _streamEnabled: typeof rootWindow !== "undefined"
-                                           ? rootWindow.streamDetectEnabled
-                                           : appController.streamControlEnabled
-    readonly property bool _needServiceEnable: typeof rootWindow !== "undefined"
-                                               ? rootWindow.isNeedServiceEnable
-                                               : false
+    // The main window: stream control as it sees it, and whether the
+    // program was started at logon.
+    property QtObject mainWindow: rootWindow
+
+    readonly property bool _streamEnabled: serviceState.mainWindow.streamDetectEnabled
+    readonly property bool _needServiceEnable: serviceState.mainWindow.isNeedServiceEnable
     readonly property string stateText: !appController.serverReady
                                         ? qsTr("SERVICE IS NOT READY")
                                         : appController.nicReady ? "" : appController.nicStateStr

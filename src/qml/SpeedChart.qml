@@ -18,18 +18,12 @@ Item {
     property var value
     property string title: ""
     property int topBottomMargin: 0
-    // The sampling period; the chart samples once a second.
-    property int sampleInterval: 1000
 
     readonly property string roundedValue: speedChart._samples.roundedValue
     readonly property string maxValue: speedChart._samples.maxValue
     readonly property string valueUnit: speedChart._samples.gigabits ? qsTr("Gbps") : qsTr("Mbps")
     readonly property int valueDevider: speedChart._samples.divider
 
-    // The chart's axes and bar set, for a look from outside.
-    readonly property alias _timeAxis: timeAxis
-    readonly property alias _valueAxis: valueAxis
-    readonly property alias _speedSet: speedSet
     readonly property color _figureColor: Theme.figure
     // The chart keeps this much room above and below the plot for half a
     // value label.
@@ -68,7 +62,7 @@ Item {
     Timer {
         id: sampleTimer
 
-        interval: speedChart.sampleInterval
+        interval: 1000
         repeat: true
         running: true
         onTriggered: speedChart.tick()

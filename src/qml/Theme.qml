@@ -7,7 +7,6 @@ QtObject {
     readonly property color navy: "#001232"
     readonly property color text: "lightgrey"
     readonly property color textAlt: "lightgray"
-    readonly property color accent: "#00d8ff"
     readonly property color link: "lightblue"
     // White texts: headings, captions and the labels of framed buttons.
     readonly property color label: "white"

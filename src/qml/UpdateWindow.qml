@@ -19,6 +19,9 @@ FocusScope {
     property QtObject launcher: Launcher {}
     // How long the completion text stays before the window closes.
     property alias closeDelay: closeTimer.interval
+    // The main window (first launch, update checks) and its tray icon.
+    property QtObject mainWindow: rootWindow
+    property QtObject tray: sysTray
 
     // True while the window itself sends a state, so that it ignores it.
     property bool _sending: false
@@ -29,7 +32,6 @@ FocusScope {
     property bool _linksShown: true
     property bool _barShown: true
 
-    readonly property bool _hasWindow: typeof rootWindow !== "undefined"
     readonly property string _newVersionText: qsTr("A new version of Kestrix Command Center is available.")
 
     signal setVisible(bool visible)
@@ -72,11 +74,8 @@ FocusScope {
             updateWindow.setVisible(false)
             break
         case "stateNewVersionFound":
-            var firstLaunch = _hasWindow ? rootWindow.isFirstLaunch : false
-            var updateEnabled = _hasWindow ? rootWindow.isUpdateEnable : true
-            updateWindow.setVisible(!firstLaunch && updateEnabled)
-            if (typeof sysTray !== "undefined")
-                sysTray.message(qsTr("KCMD new info"), _newVersionText)
+            updateWindow.setVisible(!updateWindow.mainWindow.isFirstLaunch && updateWindow.mainWindow.isUpdateEnable)
+            updateWindow.tray.message(qsTr("KCMD new info"), _newVersionText)
             break
         case "stateDownloadingFinished":
             updateWindow.launcher.launch(appController.updateExecuteCommand)

@@ -12,7 +12,7 @@ Item {
     height: 600
 
     // What the state panel reads of the main window.
-    QtObject { id: rootWindow; property bool streamDetectEnabled: appController.streamControlEnabled; property bool isNeedServiceEnable: false }
+    QtObject { id: mainStub; property bool streamDetectEnabled: appController.streamControlEnabled; property bool isNeedServiceEnable: false }
 
     Component {
         id: popupComponent
@@ -46,7 +46,7 @@ Item {
         }
     }
 
-    Component { id: panelComponent; ServiceState { width: 850 / 3; height: 169 } }
+    Component { id: panelComponent; ServiceState { width: 850 / 3; height: 169; mainWindow: mainStub } }
     Component { id: barComponent; SpeedItem { width: 200; speedLimit: 10 } }
     SignalSpy { id: requestSpy; target: appController; signalName: "setStreamControlState" }
 

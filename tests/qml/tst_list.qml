@@ -11,8 +11,8 @@ Item {
     width: 1260
     height: 700
 
-    QtObject { id: rootWindow; property bool showSystemApps: false }
-    Component { id: listComponent; AppListView { x: 63; y: 10; width: 1134; height: 509 } }
+    QtObject { id: mainStub; property bool showSystemApps: false }
+    Component { id: listComponent; AppListView { x: 63; y: 10; width: 1134; height: 509; mainWindow: mainStub } }
 
     TestCase {
         name: "ListView"

@@ -13,10 +13,10 @@ Item {
     height: 400
 
     // What the window reads of the main window; the tray and the launcher record.
-    QtObject { id: rootWindow; property bool isFirstLaunch: false; property bool isUpdateEnable: true }
-    QtObject { id: sysTray; property int messages: 0; function message(title, text) { messages++ } }
+    QtObject { id: mainStub; property bool isFirstLaunch: false; property bool isUpdateEnable: true }
+    QtObject { id: trayStub; property int messages: 0; function message(title, text) { messages++ } }
     QtObject { id: recorder; property var commands: []; function launch(command) { commands = commands.concat([command]) } }
-    Component { id: windowComponent; UpdateWindow { width: 550; height: 200; launcher: recorder; closeDelay: 100 } }
+    Component { id: windowComponent; UpdateWindow { width: 550; height: 200; mainWindow: mainStub; tray: trayStub; launcher: recorder; closeDelay: 100 } }
     Component { id: spyComponent; SignalSpy {} }
     SignalSpy { id: sent; target: appController; signalName: "sendUpdateState" }
 
@@ -38,9 +38,9 @@ Item {
 
         function init() {
             appController.updateState = LibClient.UPDATE_STATE_NO_NEW_VERSION
-            rootWindow.isFirstLaunch = false
-            rootWindow.isUpdateEnable = true
-            sysTray.messages = 0
+            mainStub.isFirstLaunch = false
+            mainStub.isUpdateEnable = true
+            trayStub.messages = 0
             recorder.commands = []
             window = createTemporaryObject(windowComponent, root)
             sent.clear()
@@ -61,13 +61,13 @@ Item {
         }
 
         function test_offer(data) {
-            rootWindow.isFirstLaunch = data.firstLaunch
-            rootWindow.isUpdateEnable = data.updateEnable
+            mainStub.isFirstLaunch = data.firstLaunch
+            mainStub.isUpdateEnable = data.updateEnable
             var visibility = spy("setVisible")
             appController.updateState = LibClient.UPDATE_STATE_NEW_VERSION_DETECTED
             compare(visibility.count, 1)
             compare(visibility.signalArguments[0][0], data.shown)
-            compare(sysTray.messages, 1)
+            compare(trayStub.messages, 1)
         }
 
         // The popup is hidden while a state comes in; shown again later, the

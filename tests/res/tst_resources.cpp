@@ -28,7 +28,7 @@ private slots:
                     missing << file.fileName() + QStringLiteral(": ") + path;
             }
         }
-        QVERIFY2(found > 20, qPrintable(QString::number(found)));
+        QVERIFY2(found > 25, qPrintable(QString::number(found)));
         QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QLatin1Char('\n'))));
     }
 
