@@ -130,6 +130,10 @@ bool makeDirectories(const std::string& path)
 
 std::string cacheDirectory()
 {
+    // As a systemd service: the unit's CacheDirectory=.
+    const char* service = std::getenv("CACHE_DIRECTORY");
+    if (service != nullptr && service[0] == '/')
+        return std::string(service).substr(0, std::string(service).find(':'));
     const char* cache = std::getenv("XDG_CACHE_HOME");
     if (cache != nullptr && cache[0] == '/')
         return std::string(cache) + "/kestrix-service";

@@ -9,8 +9,8 @@
 
 namespace demo {
 
-// The service's cache folder: $XDG_CACHE_HOME/kestrix-service, else
-// ~/.cache/kestrix-service.
+// The service's cache folder: $CACHE_DIRECTORY (a systemd unit's), else
+// $XDG_CACHE_HOME/kestrix-service, else ~/.cache/kestrix-service.
 std::string cacheDirectory();
 
 // The icon folder: @p configured when not empty, else the cache's "icons".

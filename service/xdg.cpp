@@ -99,7 +99,7 @@ std::pair<std::string, int> searchTheme(const std::string& icon, const std::stri
         for (const std::string& directory : directories) {
             const std::string type = valueOf(index, directory, "Type");
             const int size = std::atoi(valueOf(index, directory, "Size").c_str());
-            const int distance = type == "Scalable" ? 0 : std::abs(size - 64);
+            const int distance = type == "Scalable" ? 0 : 1 + std::abs(size - 64);
             if (best.second >= 0 && distance >= best.second)
                 continue;
             for (const char* extension : {".svg", ".png", ".xpm"}) {
