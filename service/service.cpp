@@ -368,8 +368,11 @@ void Service::takeOverParameter(std::uint32_t id, std::uint32_t value)
             m_downloadStarted = Clock::now();
             say("update: accepted, downloading");
         }
-        if (value == kUpdateNoNewVersion && m_updateState == kUpdateDisabled)
-            m_offered = false;   // checks allowed again
+        // Checks allowed (again): an offer that stood, or was held back while
+        // updates were disabled, is made anew; a command center that starts
+        // after the offer writes this first and must not lose it.
+        if (value == kUpdateNoNewVersion && (m_updateState == kUpdateDisabled || m_updateState == kUpdateNewVersionDetected))
+            m_offered = false;
         m_updateState = value;
         break;
     default:
