@@ -15,8 +15,7 @@
 #include "platform/filedescriptor.h"
 #include "platform/log.h"
 #include "platform/namedobject.h"
-
-#include "tempobjectdir.h"
+#include "platform/privatedirectory.h"
 
 #include <benchmark/benchmark.h>
 
@@ -179,7 +178,7 @@ public:
         return client.poll() == 0 && client.isAlive();
     }
 
-    TempObjectDir dir{"kestrix-bench"};
+    platform::PrivateDirectory dir{"kestrix-bench"};
     ServiceLink service;
     Client client;
     CountingCallback callback;

@@ -10,7 +10,6 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
-#include <QDebug>
 #include <QDir>
 #include <QLocale>
 #include <QQmlApplicationEngine>
@@ -55,13 +54,13 @@ int main(int argc, char* argv[])
     // installed program started from anywhere (a terminal, a launcher
     // without a working folder) speaks the user's language too.
     QTranslator translator;
-    qDebug() << "Locale is " << QLocale::system().name();
+    qCDebug(lcApp) << "Locale is " << QLocale::system().name();
     const auto loadFrom = [&translator](const QString& folder) {
         return translator.load(QLocale(), QStringLiteral("qt"), QStringLiteral("_"), folder, QStringLiteral(".qm"));
     };
     if (loadFrom(QStringLiteral("translations"))
         || loadFrom(QCoreApplication::applicationDirPath() + QStringLiteral("/translations")))
-        qDebug() << "Tranlation loaded";
+        qCDebug(lcApp) << "Tranlation loaded";
     QCoreApplication::installTranslator(&translator);
 
     // 7-9. The command line.

@@ -20,5 +20,6 @@ QWinApplication::~QWinApplication()
 
 void QWinApplication::listenForRestore(const QString& name)
 {
-    m_restoreServer = std::make_unique<RestoreServer>(name, m_filter.get());
+    m_restoreServer = std::make_unique<RestoreServer>(name);
+    connect(m_restoreServer.get(), &RestoreServer::messageReceived, m_filter.get(), &NativeEventFilter::handleMessage);
 }

@@ -6,10 +6,15 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QLoggingCategory>
 
 #include <type_traits>
 
 namespace {
+
+// The bridge's own lines, and the link's lines it passes on.
+Q_LOGGING_CATEGORY(lcBridge, "kestrix.bridge")
+Q_LOGGING_CATEGORY(lcLink, "kestrix.servicelink")
 
 QString fromField(const servicelink::TextField& field)
 {
@@ -21,15 +26,17 @@ void routeLinkDiagnostics()
 {
     static const bool routed = [] {
         platform::setLogSink([](const std::string& line) {
-            qDebug().noquote() << "servicelink:" << QString::fromStdString(line);
+            qCDebug(lcLink).noquote() << "servicelink:" << QString::fromStdString(line);
         });
         return true;
     }();
     Q_UNUSED(routed)
 }
 
-// The types of the signals that ProxyObject relays from the poll thread to
-// the controller: queued connections need them registered by name.
+// The argument types of the signals that ProxyObject relays, registered by
+// name: the scenes read them through the controller's properties and
+// signals, and a QSignalSpy records them as QVariants. (No connection is
+// queued: every object lives on the GUI thread and every call is direct.)
 void registerSignalTypes()
 {
     qRegisterMetaType<LibClient::UpdateState>("LibClient::UpdateState");
@@ -59,13 +66,13 @@ LibClient::~LibClient()
 {
     const std::int32_t result = link->vlcommUnregister();
     if (result != 0)
-        qDebug() << "vlcommUnregister() failed err " << result;
+        qCDebug(lcBridge) << "vlcommUnregister() failed err " << result;
 }
 
 void LibClient::registerClient()
 {
     const std::int32_t result = link->vlcommRegister(this);
-    qDebug() << (result == 0 ? "Register success" : "Register failed");
+    qCDebug(lcBridge) << (result == 0 ? "Register success" : "Register failed");
     registered = result == 0;
     emit newState(registered ? SERVER_STATE_REGISTERED : SERVER_STATE_REGISTER_FAILED);
 }
@@ -81,7 +88,7 @@ void LibClient::pollService()
 std::int32_t LibClient::onActiveStateChanged(std::uint32_t requested, std::uint32_t actual,
                                              bool heartbeat)
 {
-    qDebug() << "controlCenterActiveStateChanged requested" << requested << " actual " << actual
+    qCDebug(lcBridge) << "controlCenterActiveStateChanged requested" << requested << " actual " << actual
              << " heartbeat " << heartbeat;
     const bool connected = heartbeat;
     if (connected != serverConnected) {
@@ -135,7 +142,7 @@ void LibClient::handleParameter(uint id, uint value)
 
 std::int32_t LibClient::onParameterAdd(std::uint32_t id, std::uint32_t value)
 {
-    qDebug() << "controlCenterCallbackOnParameterAdd id " << id << " value " << value;
+    qCDebug(lcBridge) << "controlCenterCallbackOnParameterAdd id " << id << " value " << value;
     handleParameter(id, value);
     return 0;
 }
@@ -143,13 +150,13 @@ std::int32_t LibClient::onParameterAdd(std::uint32_t id, std::uint32_t value)
 std::int32_t LibClient::onParameterChanged(std::uint32_t id, std::uint32_t value)
 {
     handleParameter(id, value);
-    qDebug() << "controlCenterCallbackOnParameterChanged id " << id << " value " << value;
+    qCDebug(lcBridge) << "controlCenterCallbackOnParameterChanged id " << id << " value " << value;
     return 0;
 }
 
 std::int32_t LibClient::onParameterRemoved(std::uint32_t id)
 {
-    qDebug() << "controlCenterCallbackOnParameterRemoved id " << id;
+    qCDebug(lcBridge) << "controlCenterCallbackOnParameterRemoved id " << id;
     handleParameter(id, 0);
     return 0;
 }
@@ -201,7 +208,7 @@ std::int32_t LibClient::onStringAdd(std::uint32_t id, const std::u16string& text
 {
     const QString value = QString::fromStdU16String(text);
     handleString(id, value);
-    qDebug() << "controlCenterCallbackOnStringAdd id " << id << " string " << value;
+    qCDebug(lcBridge) << "controlCenterCallbackOnStringAdd id " << id << " string " << value;
     return 0;
 }
 
@@ -209,14 +216,14 @@ std::int32_t LibClient::onStringChanged(std::uint32_t id, const std::u16string& 
 {
     const QString value = QString::fromStdU16String(text);
     handleString(id, value);
-    qDebug() << "controlCenterCallbackOnStringChanged id " << id << " string " << value;
+    qCDebug(lcBridge) << "controlCenterCallbackOnStringChanged id " << id << " string " << value;
     return 0;
 }
 
 std::int32_t LibClient::onStringRemoved(std::uint32_t id)
 {
     handleString(id, QString());
-    qDebug() << "controlCenterCallbackOnStringRemoved id " << id;
+    qCDebug(lcBridge) << "controlCenterCallbackOnStringRemoved id " << id;
     return 0;
 }
 
@@ -257,7 +264,7 @@ QSharedPointer<AppItem> LibClient::itemFromSiteInfo(const servicelink::SiteInfo&
 void LibClient::reportItem(const char* logText, std::uint32_t id, QSharedPointer<AppItem> item,
                            bool added)
 {
-    qDebug() << logText << id;
+    qCDebug(lcBridge) << logText << id;
     item->debugPrint();
     if (added)
         emit appAdded(item);
@@ -279,7 +286,7 @@ std::int32_t LibClient::onAppChanged(std::uint32_t id, const servicelink::AppInf
 
 std::int32_t LibClient::onAppRemoved(std::uint32_t id)
 {
-    qDebug() << "controlCenterCallbackOnAppRemoved id " << id;
+    qCDebug(lcBridge) << "controlCenterCallbackOnAppRemoved id " << id;
     emit appRemoved(id, AppItem::APP_TYPE_APPLICATION);
     return 0;
 }
@@ -298,7 +305,7 @@ std::int32_t LibClient::onSiteChanged(std::uint32_t id, const servicelink::SiteI
 
 std::int32_t LibClient::onSiteRemoved(std::uint32_t id)
 {
-    qDebug() << "controlCenterCallbackOnSiteRemoved id " << id;
+    qCDebug(lcBridge) << "controlCenterCallbackOnSiteRemoved id " << id;
     emit appRemoved(id, AppItem::APP_TYPE_SITE);
     return 0;
 }
@@ -308,7 +315,7 @@ void LibClient::libIdHandler(uint vendorId)
     const QString key = vendorNames.value(static_cast<int>(vendorId));
     QString url = QStringLiteral("qrc:/res/") + key + QStringLiteral("_logo.png");
     if (!QFile::exists(QStringLiteral(":/res/") + key + QStringLiteral("_logo.png"))) {
-        qDebug() << "LibClient::libIdHandler " << "logo file not found << " << url;
+        qCDebug(lcBridge) << "LibClient::libIdHandler " << "logo file not found << " << url;
         url = QStringLiteral("qrc:/res/") + vendorNames.value(1) + QStringLiteral("_logo.png");
     }
     emit newVendorLogo(url);
@@ -332,7 +339,7 @@ QString LibClient::getNicStateString(uint code) const
     case 6:
         return tr("CAN NOT LOAD FILTER DRIVER");
     default:
-        qDebug() << "getNicStateString unhandled value";
+        qCDebug(lcBridge) << "getNicStateString unhandled value";
         return QString();
     }
 }
@@ -348,13 +355,13 @@ void LibClient::SetActivated(bool on)
         // The flag follows when the service confirms.
         setParameter(servicelink::kParameterRequestedActive, 1);
     }
-    qDebug() << "SetActivated " << on;
+    qCDebug(lcBridge) << "SetActivated " << on;
 }
 
 void LibClient::setParameter(uint id, uint value)
 {
     const std::int32_t result = link->controlCenterSetParameter(id, value);
-    qDebug() << "controlCenterSetParameter " << id << " value " << value << " returned " << result;
+    qCDebug(lcBridge) << "controlCenterSetParameter " << id << " value " << value << " returned " << result;
 }
 
 void LibClient::setDownloadLimit(uint limit)
@@ -376,7 +383,7 @@ void LibClient::updateApp(QSharedPointer<AppItem> app)
 {
     if (!app)
         return;
-    qDebug() << "Update app id " << app->id() << "app type " << static_cast<int>(app->type());
+    qCDebug(lcBridge) << "Update app id " << app->id() << "app type " << static_cast<int>(app->type());
     if (app->type() == AppItem::APP_TYPE_APPLICATION) {
         servicelink::AppInfo info{};
         if (link->getApplication(app->id(), info) != 0)
@@ -384,7 +391,7 @@ void LibClient::updateApp(QSharedPointer<AppItem> app)
         info.priority = static_cast<std::uint32_t>(app->priority());
         info.isPinned = app->pin() ? 1 : 0;
         link->controlCenterModifyApplication(info);
-        qDebug() << "controlCenterModifyApplication id " << app->id() << " priority "
+        qCDebug(lcBridge) << "controlCenterModifyApplication id " << app->id() << " priority "
                  << app->priority() << " isPinned " << app->pin();
     } else if (app->type() == AppItem::APP_TYPE_SITE) {
         servicelink::SiteInfo info{};
@@ -393,7 +400,7 @@ void LibClient::updateApp(QSharedPointer<AppItem> app)
         info.priority = static_cast<std::uint32_t>(app->priority());
         info.isPinned = app->pin() ? 1 : 0;
         link->controlCenterModifySite(info);
-        qDebug() << "controlCenterModifySite id " << app->id() << " priority " << app->priority()
+        qCDebug(lcBridge) << "controlCenterModifySite id " << app->id() << " priority " << app->priority()
                  << " isPinned " << app->pin();
     }
 }

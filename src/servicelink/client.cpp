@@ -1,24 +1,27 @@
 #include "servicelink/velcomm.h"
 
-#include "servicelink/objectnames.h"
-
-#include "platform/log.h"
+#include "servicelink/protocol.h"
 
 namespace servicelink {
 
-Client::Client()
-{
-    m_serviceSide = false;
-}
+Client::Client() : VelComm(false) {}
 
 Client::~Client() = default;
 
+void Client::registered() noexcept
+{
+    // A heartbeat that still reads 0 right after registration counts as unchanged.
+    m_alive = false;
+    m_pollsSinceChange = 0;
+    m_lastHeartbeat = 0;
+}
+
 std::int32_t Client::poll()
 {
-    if (!m_connected)
+    if (!isConnected())
         return -1;
     platform::NamedMutexLocker lock(linkMutex());
-    Callback* callback = m_callback;
+    Callback* const report = callback();
 
     const std::int32_t pulled = pull();
     if (pulled == -1)
@@ -29,14 +32,13 @@ std::int32_t Client::poll()
     if (pulled == 1) {
         if (!activeStateValues(requested, actual))
             return -1;
-        if (callback != nullptr)
-            callback->onActiveStateChanged(requested, actual, m_alive);
+        if (report != nullptr)
+            report->onActiveStateChanged(requested, actual, m_alive);
     }
 
-    const auto heartbeat = m_parameters.mirror.find(kParameterHeartbeat);
-    if (heartbeat == m_parameters.mirror.end())
+    std::uint32_t beat = 0;
+    if (controlCenterGetParameter(kParameterHeartbeat, beat) != 0)
         return -1;
-    const std::uint32_t beat = heartbeat->second.payload.value;
     const std::uint32_t now = currentTick();
 
     if (beat != m_lastHeartbeat) {
@@ -44,8 +46,8 @@ std::int32_t Client::poll()
             // Nothing is stored when this fails, so the next poll tries again.
             if (!activeStateValues(requested, actual))
                 return -1;
-            if (callback != nullptr)
-                callback->onActiveStateChanged(requested, actual, true);
+            if (report != nullptr)
+                report->onActiveStateChanged(requested, actual, true);
             m_alive = true;
         }
         m_lastHeartbeat = beat;
@@ -65,8 +67,8 @@ std::int32_t Client::poll()
         return 0;
     if (!activeStateValues(requested, actual))
         return -1;
-    if (callback != nullptr)
-        callback->onActiveStateChanged(requested, actual, false);
+    if (report != nullptr)
+        report->onActiveStateChanged(requested, actual, false);
     m_alive = false;
     return 0;
 }

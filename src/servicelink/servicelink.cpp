@@ -1,5 +1,6 @@
 #include "servicelink/velcomm.h"
 
+#include "linktables.h"
 #include "servicelink/objectnames.h"
 
 #include "platform/faultguard.h"
@@ -11,7 +12,7 @@
 
 namespace servicelink {
 
-ServiceLink::ServiceLink() = default;   // a bare link: service side
+ServiceLink::ServiceLink() : VelComm(true) {}
 
 ServiceLink::~ServiceLink() = default;
 
@@ -42,27 +43,29 @@ std::int32_t ServiceLink::createObjects(mode_t permissions)
         }
     }
     // Anything this side creates later (at registration) gets the same mode.
-    for (RegionHandle* region : {&m_appRegion, &m_siteRegion, &m_parameterRegion, &m_stringRegion})
-        region->securityAttributes = permissions;
+    setCreationMode(permissions);
     return 0;
 }
 
 std::int32_t ServiceLink::beginNewEpoch()
 {
-    if (!m_connected)
+    if (!isConnected())
         return -1;
     platform::NamedMutexLocker lock(linkMutex());
-    for (RegionHandle* region : {&m_appRegion, &m_siteRegion, &m_parameterRegion, &m_stringRegion}) {
+    bool written = true;
+    tables().forEach([&written](auto& table) {
         RegionHeader header{};
-        if (!platform::guardedRead(&header, region->mapping.base(), sizeof header))
-            return -1;
+        std::uint8_t* const base = table.mapping.base();
+        if (!written || !platform::guardedRead(&header, base, sizeof header)) {
+            written = false;
+            return;
+        }
         header.epoch = header.epoch + 1 == 0 ? 1 : header.epoch + 1;
         header.generation += 1;
         header.count = 0;
-        if (!platform::guardedWrite(region->mapping.base(), &header, sizeof header))
-            return -1;
-    }
-    return 0;
+        written = platform::guardedWrite(base, &header, sizeof header);
+    });
+    return written ? 0 : -1;
 }
 
 std::int32_t ServiceLink::poll()
@@ -80,7 +83,7 @@ bool samePayload(const Payload& a, const Payload& b)
 
 // Stores @p payload in the entry for @p id when it differs; true if it did.
 template <typename Payload>
-bool storeIfChanged(TableState<Payload>& table, std::uint32_t id, const Payload& payload)
+bool storeIfChanged(detail::TableState<Payload>& table, std::uint32_t id, const Payload& payload)
 {
     auto found = table.mirror.find(id);
     if (found != table.mirror.end() && samePayload(found->second.payload, payload))
@@ -94,7 +97,7 @@ bool storeIfChanged(TableState<Payload>& table, std::uint32_t id, const Payload&
 }
 
 template <typename Payload>
-bool replaceTable(TableState<Payload>& table, const std::vector<Payload>& items)
+bool replaceTable(detail::TableState<Payload>& table, const std::vector<Payload>& items)
 {
     bool changed = false;
     std::set<std::uint32_t> wanted;
@@ -125,28 +128,28 @@ bool replaceTable(TableState<Payload>& table, const std::vector<Payload>& items)
 
 std::int32_t ServiceLink::publishApplications(const std::vector<AppInfo>& apps)
 {
-    if (!m_connected)
+    if (!isConnected())
         return -1;
     platform::NamedMutexLocker lock(linkMutex());
     pull();
-    replaceTable(m_apps, apps);
+    replaceTable(tables().apps.state, apps);
     return publish();
 }
 
 std::int32_t ServiceLink::publishSites(const std::vector<SiteInfo>& sites)
 {
-    if (!m_connected)
+    if (!isConnected())
         return -1;
     platform::NamedMutexLocker lock(linkMutex());
     pull();
-    replaceTable(m_sites, sites);
+    replaceTable(tables().sites.state, sites);
     return publish();
 }
 
 std::int32_t ServiceLink::setParameters(
     const std::vector<std::pair<std::uint32_t, std::uint32_t>>& values)
 {
-    if (!m_connected)
+    if (!isConnected())
         return -1;
     platform::NamedMutexLocker lock(linkMutex());
     pull();
@@ -154,17 +157,17 @@ std::int32_t ServiceLink::setParameters(
     for (const auto& [id, value] : values) {
         ParameterValue payload;
         payload.value = value;
-        changed = storeIfChanged(m_parameters, id, payload) || changed;
+        changed = storeIfChanged(tables().parameters.state, id, payload) || changed;
     }
     if (changed)
-        ++m_parameters.changeCounter;
+        ++tables().parameters.state.changeCounter;
     return publish();
 }
 
 std::int32_t ServiceLink::setStrings(
     const std::vector<std::pair<std::uint32_t, std::u16string>>& texts)
 {
-    if (!m_connected)
+    if (!isConnected())
         return -1;
     platform::NamedMutexLocker lock(linkMutex());
     pull();
@@ -172,10 +175,10 @@ std::int32_t ServiceLink::setStrings(
     for (const auto& [id, text] : texts) {
         VlString payload{};
         textToField(payload.text, text);
-        changed = storeIfChanged(m_strings, id, payload) || changed;
+        changed = storeIfChanged(tables().strings.state, id, payload) || changed;
     }
     if (changed)
-        ++m_strings.changeCounter;
+        ++tables().strings.state.changeCounter;
     return publish();
 }
 

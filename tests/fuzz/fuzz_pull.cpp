@@ -28,8 +28,7 @@
 #include "platform/filedescriptor.h"
 #include "platform/log.h"
 #include "platform/namedobject.h"
-
-#include "tempobjectdir.h"
+#include "platform/privatedirectory.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -120,7 +119,7 @@ public:
     World(const World&) = delete;
     World& operator=(const World&) = delete;
 
-    TempObjectDir dir{"kestrix-fuzz"};
+    platform::PrivateDirectory dir{"kestrix-fuzz"};
     std::array<platform::FileDescriptor, kRegionCount> files;
     std::uint64_t logBytes = 0;
     bool nestedWrites = true;

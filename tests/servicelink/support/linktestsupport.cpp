@@ -65,21 +65,6 @@ SiteRecord site(std::uint64_t sequence, std::uint32_t id, const char* name, std:
     return record(sequence, id, makeSite(id, name, priority));
 }
 
-ObjectDir::ObjectDir()
-{
-    m_dir.setAutoRemove(true);
-}
-
-std::string ObjectDir::path() const
-{
-    return QDir(m_dir.path()).absolutePath().toStdString();
-}
-
-std::string ObjectDir::pathOf(const char* name) const
-{
-    return path() + "/" + name;
-}
-
 void RegionFile::create(unsigned mode) const
 {
     const int fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, mode);

@@ -11,13 +11,13 @@
 #include "servicelink/velcomm.h"
 
 #include "platform/log.h"
+#include "platform/privatedirectory.h"
 
 #include <QByteArray>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <cstdint>
 #include <functional>
@@ -50,15 +50,9 @@ AppRecord app(std::uint64_t sequence, std::uint32_t id, const char* name, std::u
 SiteRecord site(std::uint64_t sequence, std::uint32_t id, const char* name, std::uint32_t priority = 4);
 
 // A private object directory; removed with everything in it at the end.
-class ObjectDir {
+class ObjectDir : public platform::PrivateDirectory {
 public:
-    ObjectDir();
-    bool isValid() const { return m_dir.isValid(); }
-    std::string path() const;
-    std::string pathOf(const char* name) const;
-
-private:
-    QTemporaryDir m_dir;
+    ObjectDir() : PrivateDirectory("kestrix-test") {}
 };
 
 // A region file seen through plain file I/O, as a peer process would.

@@ -8,42 +8,20 @@
 
 #include "platform/namedevent.h"
 #include "platform/namedmutex.h"
-#include "platform/sharedregion.h"
 #include "platform/tick.h"
 
 #include <cstdint>
-#include <map>
+#include <memory>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace servicelink {
 
-/// @brief One region as the link holds it.
-struct RegionHandle {
-    platform::SharedRegion mapping;        ///< the open file and its view
-    mode_t securityAttributes = 0;         ///< mode for objects this side creates; 0: the default 0600
-    std::uint64_t committedRecords = 0;    ///< records the committed prefix holds; 0 after a release
-};
-
-/// @brief One table's mirror and bookkeeping.
-template <typename Payload>
-struct TableState {
-    std::uint64_t changeCounter = 0;      ///< +1 by every local modification
-    std::map<std::uint32_t, TableRecord<Payload>> mirror;
-    RegionHeader* header = nullptr;       ///< into the view; null while not connected
-    std::uint64_t lastPublished = 0;      ///< changeCounter at the last publish
-    std::uint64_t lastGeneration = 0;     ///< generation at the last pull or publish
-    std::uint32_t epoch = 0;
-    /// Ids of the entries a new epoch dropped whose removal is still to be
-    /// reported, highest id first (taken from the back: reported ascending);
-    /// any pull of the table reports them before anything else.
-    std::vector<std::uint32_t> pendingRemovals;
-
-    // Diagnostics: the last problem reported for this table and the header it
-    // was seen with, so that each bad header is logged once.
-    int reportedProblem = 0;
-    RegionHeader reportedHeader{};
-};
+namespace detail {
+struct Tables;
+struct LinkSide;
+}
 
 /// @brief The link proper. Not used directly: Client is the program's end,
 /// ServiceLink the service's.
@@ -104,8 +82,6 @@ public:
     // --- State ---
 
     bool isConnected() const noexcept { return m_connected; }
-    bool isAlive() const noexcept { return m_alive; }
-    bool isServiceSide() const noexcept { return m_serviceSide; }
 
     // --- Platform settings (not part of the protocol) ---
 
@@ -117,53 +93,48 @@ public:
     void setTickSource(platform::TickSource source, void* context) noexcept;
 
 protected:
-    VelComm();
+    /// @param serviceSide whether a take-over keeps this side's speeds (a
+    /// service) or its priority and pin (the program).
+    explicit VelComm(bool serviceSide);
     ~VelComm();
 
+    /// @brief The callback of the last successful registration, or null.
+    Callback* callback() const noexcept { return m_callback; }
+    platform::NamedMutex& linkMutex() noexcept { return m_linkMutex; }
     std::uint32_t currentTick() const noexcept { return m_tick(m_tickContext); }
 
     /// @brief Values of parameters 0 and 1 from the mirror; false if either is absent.
     bool activeStateValues(std::uint32_t& requested, std::uint32_t& actual) const;
 
+    // For the service's end: where and with which mode it creates the
+    // objects, its tables for batch writes, the event the client sets.
     std::string objectDirectory() const;
-    platform::NamedMutex& linkMutex() noexcept { return m_linkMutex; }
+    void setCreationMode(mode_t mode) noexcept { m_creationMode = mode; }
+    detail::Tables& tables() noexcept { return *m_tables; }
+    platform::NamedEvent& clientEventHandle() noexcept { return m_clientEvent; }
 
-    // Tables, in the order application, site, parameter, string.
-    RegionHandle m_appRegion;
-    TableState<AppInfo> m_apps;
-    RegionHandle m_siteRegion;
-    TableState<SiteInfo> m_sites;
-    RegionHandle m_parameterRegion;
-    TableState<ParameterValue> m_parameters;
-    RegionHandle m_stringRegion;
-    TableState<VlString> m_strings;
+private:
+    /// @brief Called at the end of every successful registration.
+    virtual void registered() noexcept {}
+
+    void releaseRegions() noexcept;
+    /// @brief This link as the table engine sees it.
+    detail::LinkSide side() noexcept;
+    void logRegistrationProblem(const std::string& line);
+
+    // The four regions and their mirrors (the table engine, linktables.h).
+    std::unique_ptr<detail::Tables> m_tables;
 
     Callback* m_callback = nullptr;
-
     bool m_connected = false;
-    bool m_serviceSide = true;
+    const bool m_serviceSide;
 
     platform::NamedMutex m_linkMutex;
     platform::NamedEvent m_serviceEvent;
     platform::NamedEvent m_clientEvent;
     platform::NamedEvent* m_notify = nullptr;   ///< the event publish sets
 
-    // Heartbeat supervision.
-    bool m_alive = false;
-    std::uint32_t m_lastHeartbeatTick = 0;
-    std::uint32_t m_pollsSinceChange = 0;
-    std::uint32_t m_lastHeartbeat = 0;
-
-private:
-    template <typename Kind> friend struct TableOps;
-    friend struct AppTable;
-    friend struct SiteTable;
-    friend struct ParameterTable;
-    friend struct StringTable;
-
-    void releaseRegions() noexcept;
-    void logRegistrationProblem(const std::string& line);
-
+    mode_t m_creationMode = 0;   ///< mode of the objects this side creates; 0: the default 0600
     std::string m_objectDirectory;
     platform::TickSource m_tick = platform::monotonicTick;
     void* m_tickContext = nullptr;
@@ -179,6 +150,18 @@ public:
     /// @brief pull, report parameter 0/1 changes and heartbeat loss or return
     /// through Callback::onActiveStateChanged.
     std::int32_t poll() override;
+
+    /// @brief Whether the service's heartbeat is alive, as last reported.
+    bool isAlive() const noexcept { return m_alive; }
+
+private:
+    void registered() noexcept override;
+
+    // Heartbeat supervision.
+    bool m_alive = false;
+    std::uint32_t m_lastHeartbeatTick = 0;
+    std::uint32_t m_pollsSinceChange = 0;
+    std::uint32_t m_lastHeartbeat = 0;
 };
 
 /// @brief The service's end of the link: a bare VelComm (service side), plus
@@ -227,7 +210,7 @@ public:
     std::int32_t removeString(std::uint32_t id);
 
     /// @brief The event the client sets after each table it publishes.
-    platform::NamedEvent& clientEvent() noexcept { return m_clientEvent; }
+    platform::NamedEvent& clientEvent() noexcept { return clientEventHandle(); }
 };
 
 } // namespace servicelink

@@ -1,0 +1,225 @@
+// The requests: reads from the mirrors, and the writing, adding and removing
+// requests, each a pull, a change of the mirror and a publish under the link
+// mutex.
+
+#include "servicelink/velcomm.h"
+
+#include "linktables.h"
+
+#include "platform/log.h"
+
+#include <algorithm>
+
+namespace servicelink {
+namespace {
+
+// The mirror's entry for @p id, or null.
+template <typename Payload>
+const Payload* findEntry(const detail::TableState<Payload>& table, std::uint32_t id)
+{
+    const auto found = table.mirror.find(id);
+    return found != table.mirror.end() ? &found->second.payload : nullptr;
+}
+
+// The writing request: pull, store, raise sequence and change counter, publish.
+template <typename Payload, typename Store>
+std::int32_t writeEntry(VelComm& link, platform::NamedMutex& mutex,
+                        detail::TableState<Payload>& table, std::uint32_t id, Store&& store)
+{
+    platform::NamedMutexLocker lock(mutex);
+    link.pull();
+    TableRecord<Payload>& entry = table.mirror[id];
+    store(entry.payload);
+    entry.id = id;
+    entry.mark = 0;
+    ++entry.sequence;
+    ++table.changeCounter;
+    return link.publish();
+}
+
+} // namespace
+
+std::int32_t VelComm::controlCenterGetParameter(std::uint32_t id, std::uint32_t& value) const
+{
+    const auto* found = m_connected ? findEntry(m_tables->parameters.state, id) : nullptr;
+    if (found == nullptr)
+        return -1;
+    value = found->value;
+    return 0;
+}
+
+std::int32_t VelComm::controlCenterSetParameter(std::uint32_t id, std::uint32_t value)
+{
+    if (!m_connected)
+        return -1;
+    return writeEntry(*this, m_linkMutex, m_tables->parameters.state, id,
+                      [value](ParameterValue& payload) { payload.value = value; });
+}
+
+std::int32_t VelComm::getApplication(std::uint32_t id, AppInfo& info) const
+{
+    const auto* found = m_connected ? findEntry(m_tables->apps.state, id) : nullptr;
+    if (found == nullptr)
+        return -1;
+    info = *found;
+    return 0;
+}
+
+std::int32_t VelComm::controlCenterModifyApplication(const AppInfo& info)
+{
+    if (!m_connected)
+        return -1;
+    return writeEntry(*this, m_linkMutex, m_tables->apps.state, info.id,
+                      [&info](AppInfo& payload) { payload = info; });
+}
+
+std::int32_t VelComm::getSite(std::uint32_t id, SiteInfo& info) const
+{
+    const auto* found = m_connected ? findEntry(m_tables->sites.state, id) : nullptr;
+    if (found == nullptr)
+        return -1;
+    info = *found;
+    return 0;
+}
+
+std::int32_t VelComm::controlCenterModifySite(const SiteInfo& info)
+{
+    if (!m_connected)
+        return -1;
+    return writeEntry(*this, m_linkMutex, m_tables->sites.state, info.id,
+                      [&info](SiteInfo& payload) { payload = info; });
+}
+
+std::int32_t VelComm::getString(std::uint32_t id, std::u16string& text) const
+{
+    const auto* found = m_connected ? findEntry(m_tables->strings.state, id) : nullptr;
+    if (found == nullptr)
+        return -1;
+    text = textFromField(found->text);
+    return 0;
+}
+
+std::int32_t VelComm::setString(std::uint32_t id, const std::u16string& text)
+{
+    if (!m_connected)
+        return -1;
+    if (text.size() > kTextUnits) {
+        platform::logLine("setString id " + std::to_string(id) + ": text of "
+                          + std::to_string(text.size()) + " units cut to 260");
+    }
+    return writeEntry(*this, m_linkMutex, m_tables->strings.state, id,
+                      [&text](VlString& payload) { textToField(payload.text, text); });
+}
+
+namespace {
+
+template <typename Payload>
+void addEntry(detail::TableState<Payload>& table, const Payload& payload)
+{
+    if (table.mirror.count(payload.id) != 0)
+        return;
+    TableRecord<Payload> record{};
+    record.sequence = table.changeCounter;
+    record.mark = 0;
+    record.id = payload.id;
+    record.payload = payload;
+    table.mirror.emplace(payload.id, record);
+    ++table.changeCounter;
+}
+
+template <typename Payload>
+void appendIds(const detail::TableState<Payload>& table, std::vector<std::uint32_t>& ids)
+{
+    ids.reserve(ids.size() + table.mirror.size());
+    for (const auto& entry : table.mirror)
+        ids.push_back(entry.first);
+}
+
+} // namespace
+
+std::int32_t VelComm::addApplication(const AppInfo& info)
+{
+    if (!m_connected)
+        return -1;
+    // Pull first, like every writing request: a new epoch found by the pull
+    // drops the mirror, and must not drop the entry being added.
+    platform::NamedMutexLocker lock(m_linkMutex);
+    const std::int32_t pulled = pull();
+    addEntry(m_tables->apps.state, info);
+    const std::int32_t synchronised = synchronise();
+    return synchronised == -1 ? -1 : std::max(pulled, synchronised);
+}
+
+std::int32_t VelComm::addSite(const SiteInfo& info)
+{
+    if (!m_connected)
+        return -1;
+    // Pull first, like every writing request: a new epoch found by the pull
+    // drops the mirror, and must not drop the entry being added.
+    platform::NamedMutexLocker lock(m_linkMutex);
+    const std::int32_t pulled = pull();
+    addEntry(m_tables->sites.state, info);
+    const std::int32_t synchronised = synchronise();
+    return synchronised == -1 ? -1 : std::max(pulled, synchronised);
+}
+
+std::int32_t VelComm::listApplicationIds(std::vector<std::uint32_t>& ids) const
+{
+    appendIds(m_tables->apps.state, ids);
+    return 0;
+}
+
+std::int32_t VelComm::listSiteIds(std::vector<std::uint32_t>& ids) const
+{
+    appendIds(m_tables->sites.state, ids);
+    return 0;
+}
+
+namespace {
+
+// Removal is a writing request too: pull first, so the service's newest table
+// is what the removal is applied to and what gets published without the entry.
+template <typename Payload>
+std::int32_t removeEntry(VelComm& link, platform::NamedMutex& mutex,
+                         detail::TableState<Payload>& table, std::uint32_t id)
+{
+    platform::NamedMutexLocker lock(mutex);
+    link.pull();
+    if (table.mirror.erase(id) == 0)
+        return link.synchronise();
+    ++table.changeCounter;
+    return link.publish();
+}
+
+} // namespace
+
+std::int32_t VelComm::removeApplication(std::uint32_t id)
+{
+    if (!m_connected)
+        return -1;
+    return removeEntry(*this, m_linkMutex, m_tables->apps.state, id);
+}
+
+std::int32_t VelComm::removeSite(std::uint32_t id)
+{
+    if (!m_connected)
+        return -1;
+    return removeEntry(*this, m_linkMutex, m_tables->sites.state, id);
+}
+
+// A service takes parameters and strings out of its tables the same way.
+std::int32_t ServiceLink::removeParameter(std::uint32_t id)
+{
+    if (!isConnected())
+        return -1;
+    return removeEntry(*this, linkMutex(), tables().parameters.state, id);
+}
+
+std::int32_t ServiceLink::removeString(std::uint32_t id)
+{
+    if (!isConnected())
+        return -1;
+    return removeEntry(*this, linkMutex(), tables().strings.state, id);
+}
+
+} // namespace servicelink
