@@ -23,7 +23,7 @@ private slots:
         user.env.insert("QT_LOGGING_RULES", "qt.scenegraph.time.renderloop.debug=true");
         Run service(user, user.dir("service"),
                     {"--demo", "--fake-adapter", "--inactive", "--heartbeat-ms", "50", "--tick-ms", "250",
-                     "--offer-update", "10", "--download-seconds", "1", "--stall-heartbeat-after", "20"},
+                     "--offer-update", "20", "--download-seconds", "1", "--stall-heartbeat-after", "30"},
                     KESTRIX_SERVICE);
         QVERIFY(service.waitFor("kestrix-service: serving"));
         // The desktop's scale factor is 2, as GNOME or Xfce set it on X11.
@@ -37,7 +37,7 @@ private slots:
         QVERIFY(service.waitFor("took parameter 10 (update state) value 0\n"));
         QVERIFY(program.log().contains("Register success") && program.log().count("Register ") == 1);
 
-        // An update offered (10 s: after a slow start-up, too) and accepted as the window's
+        // An update offered (20 s: after a slow start-up, too) and accepted as the window's
         // "Download and install" would: the program starts the installer once, disables updates.
         QVERIFY(program.waitFor("Update state  1"));
         servicelink::Client other;
@@ -53,7 +53,7 @@ private slots:
         QCOMPARE(installed.readAll().count('\n'), 1);
         QCOMPARE(program.output().count("Launcher::launch execute command"), 1);
 
-        QVERIFY(program.waitFor("heartbeat  false"));   // it stops 20 s after the service started
+        QVERIFY(program.waitFor("heartbeat  false"));   // it stops 30 s after the service started
 
         // Hidden all along: not one frame drawn, until a second start raises it.
         QVERIFY2(!program.output().contains("Frame rendered"), "the window hidden at logon was drawn");
