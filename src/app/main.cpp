@@ -3,6 +3,7 @@
 #include "app/instanceguard.h"
 #include "app/logging.h"
 #include "app/qmlregistration.h"
+#include "app/quitsignals.h"
 #include "app/qwinapplication.h"
 #include "app/restorechannel.h"
 
@@ -48,6 +49,8 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(applicationName);
     QCoreApplication::setApplicationVersion(softwareVersion());
     app.listenForRestore(guard.restoreChannelName());
+    // A session that ends (SIGTERM), Ctrl+C or a closed terminal quits as cleanly as Quit.
+    const QuitSignals quitSignals;
 
     // 6. The translation, from translations/ under the working directory;
     // failing that, from translations/ beside the executable, so that the
