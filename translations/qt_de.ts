@@ -60,21 +60,6 @@
     </message>
 </context>
 <context>
-    <name>AppIconSmall</name>
-    <message>
-        <source>U</source>
-        <translation>U</translation>
-    </message>
-    <message>
-        <source>Mbps</source>
-        <translation>Mbps</translation>
-    </message>
-    <message>
-        <source>D</source>
-        <translation>D</translation>
-    </message>
-</context>
-<context>
     <name>AppListView</name>
     <message>
         <source>PRIORITY</source>
@@ -95,18 +80,6 @@
     <message>
         <source>OPTIONS</source>
         <translation>OPTIONEN</translation>
-    </message>
-    <message>
-        <source>U</source>
-        <translation>U</translation>
-    </message>
-    <message>
-        <source>Mbps</source>
-        <translation>Mbps</translation>
-    </message>
-    <message>
-        <source>D</source>
-        <translation>D</translation>
     </message>
 </context>
 <context>
@@ -213,6 +186,21 @@
     </message>
 </context>
 <context>
+    <name>AppSpeedBar</name>
+    <message>
+        <source>U</source>
+        <translation>U</translation>
+    </message>
+    <message>
+        <source>D</source>
+        <translation>D</translation>
+    </message>
+    <message>
+        <source>Mbps</source>
+        <translation>Mbps</translation>
+    </message>
+</context>
+<context>
     <name>Footer</name>
     <message>
         <source>UPLOAD SPEED</source>
@@ -249,10 +237,6 @@
         <translation>Willkommen im Velmora Kestrix Command Center. Das Command Center hilft Ihnen, Ihre Netzwerkeinstellungen zu optimieren und Ihr Spiele-, Video-Streaming- oder Surferlebnis zu verbessern, während Sie die unterschiedlichsten PC-Anwendungen nutzen. Bitte folgen Sie bei der Ersteinrichtung des Programms den Anweisungen auf dem Bildschirm.</translation>
     </message>
     <message>
-        <source>Learn more</source>
-        <translation>Mehr erfahren</translation>
-    </message>
-    <message>
         <source>Next</source>
         <translation>Weiter</translation>
     </message>
@@ -266,10 +250,6 @@
     <message>
         <source>Use Command Center to set priority levels for your applications. Selecting CRITICAL PRIORITY for a game improves your gaming experience. Once you have set the priority, use the pin icon to force the rank within each particular priority. Once pinned, an application remains at that rank until you change it.</source>
         <translation>Legen Sie mit dem Command Center Prioritätsstufen für Ihre Anwendungen fest. Mit KRITISCHER PRIORITÄT für ein Spiel verbessern Sie Ihr Spielerlebnis. Nachdem Sie die Priorität festgelegt haben, können Sie mit dem Pin-Symbol den Rang innerhalb der jeweiligen Priorität festhalten. Eine angeheftete Anwendung behält diesen Rang, bis Sie ihn ändern.</translation>
-    </message>
-    <message>
-        <source>Learn more</source>
-        <translation>Mehr erfahren</translation>
     </message>
     <message>
         <source>OK</source>
@@ -287,12 +267,15 @@
         <translation>Legen Sie mit dem Command Center Prioritätsstufen für Ihre Anwendungen fest. Mit KRITISCHER PRIORITÄT für ein Spiel verbessern Sie Ihr Spielerlebnis. Nachdem Sie die Priorität festgelegt haben, können Sie mit dem Pin-Symbol den Rang innerhalb der jeweiligen Priorität festhalten. Eine angeheftete Anwendung behält diesen Rang, bis Sie ihn ändern.</translation>
     </message>
     <message>
-        <source>Learn more</source>
-        <translation>Mehr erfahren</translation>
-    </message>
-    <message>
         <source>OK</source>
         <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>HelpOverlay</name>
+    <message>
+        <source>Learn more</source>
+        <translation>Mehr erfahren</translation>
     </message>
 </context>
 <context>
@@ -304,10 +287,6 @@
     <message>
         <source>Set the Download/Upload bandwidth settings for your Internet connection prior to use. To optimize your experience, we recommend setting download at 90% of your ISP speed. The NETWORK SETTINGS screen displays the adapter type, IPv6 address, MAC address, and other basic network setting information.</source>
         <translation>Legen Sie vor der Nutzung die Download- und Upload-Bandbreite Ihrer Internetverbindung fest. Für die besten Ergebnisse empfehlen wir, den Download auf 90 % der Geschwindigkeit Ihres Internetanbieters einzustellen. Die Seite NETZWERKEINSTELLUNGEN zeigt den Adaptertyp, die IPv6-Adresse, die MAC-Adresse und weitere grundlegende Netzwerkinformationen an.</translation>
-    </message>
-    <message>
-        <source>Learn more</source>
-        <translation>Mehr erfahren</translation>
     </message>
     <message>
         <source>OK</source>

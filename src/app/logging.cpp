@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <memory>
 
+Q_LOGGING_CATEGORY(lcApp, "kestrix.app")
+
 namespace logging {
 namespace {
 

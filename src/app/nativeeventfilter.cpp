@@ -1,6 +1,6 @@
 #include "app/nativeeventfilter.h"
 
-#include <QDebug>
+#include "app/logging.h"
 
 NativeEventFilter::NativeEventFilter(QObject* parent) : QObject(parent) {}
 
@@ -17,7 +17,7 @@ bool NativeEventFilter::handleMessage(quint32 message)
 {
     if (message != m_restoreMessage)
         return false;
-    qDebug() << "window restore message " << message;
+    qCDebug(lcApp) << "window restore message " << message;
     emit restoreWindow();
     return true;
 }

@@ -6,6 +6,8 @@
 #include "models/appcontroller.h"
 #include "models/overviewmodel.h"
 #include "models/sortfilterproxymodel.h"
+#include "models/speedsamples.h"
+#include "models/speedunits.h"
 
 #include "bridge/libclient.h"
 
@@ -20,4 +22,10 @@ void registerQmlTypes()
     qmlRegisterType<StartUp>(uri, 1, 0, "StartUp");
     qmlRegisterType<LibClient>(uri, 1, 0, "LibClient");
     qmlRegisterType<Launcher>(uri, 1, 0, "Launcher");
+
+    // What only the scenes use: how speeds are shown, and the charts' arithmetic.
+    const char* scenesUri = "org.netvane.scenes";
+    qmlRegisterType<SpeedSamples>(scenesUri, 1, 0, "SpeedSamples");
+    qmlRegisterSingletonType<SpeedUnits>(scenesUri, 1, 0, "SpeedUnits",
+                                         [](QQmlEngine*, QJSEngine*) -> QObject* { return new SpeedUnits; });
 }

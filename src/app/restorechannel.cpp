@@ -1,11 +1,8 @@
 #include "app/restorechannel.h"
 
-#include "app/nativeeventfilter.h"
-
 #include <QLocalSocket>
 
-RestoreServer::RestoreServer(const QString& name, NativeEventFilter* filter, QObject* parent)
-    : QObject(parent), m_server(this), m_filter(filter)
+RestoreServer::RestoreServer(const QString& name, QObject* parent) : QObject(parent), m_server(this)
 {
     // A socket file at the name is either a live listener's, which answers
     // (and is left alone), or a killed instance's leftover, which refuses a
@@ -30,8 +27,9 @@ void RestoreServer::onNewConnection()
             while (socket->canReadLine()) {
                 bool ok = false;
                 const quint32 number = socket->readLine().trimmed().toUInt(&ok);
-                const bool handled = ok && m_filter != nullptr && m_filter->handleMessage(number);
-                socket->write(handled ? "1\n" : "0\n");
+                if (ok)
+                    emit messageReceived(number);
+                socket->write(ok ? "1\n" : "0\n");
                 socket->flush();
             }
         });

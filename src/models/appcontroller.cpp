@@ -3,9 +3,11 @@
 #include "bridge/proxyobject.h"
 
 #include <QDebug>
+#include <QLoggingCategory>
 #include <QQmlEngine>
 
 namespace {
+Q_LOGGING_CATEGORY(lcModels, "kestrix.models")
 
 // The usual write accessor: store and notify only on change.
 template <typename T, typename Notify>
@@ -210,7 +212,7 @@ void AppController::setVendorLogo(const QString& logo)
 
 void AppController::setUpdateState(LibClient::UpdateState updateState)
 {
-    qDebug() << "Update state " << static_cast<int>(updateState);
+    qCDebug(lcModels) << "Update state " << static_cast<int>(updateState);
     assign(m_updateState, updateState,
            [this](LibClient::UpdateState v) { emit updateStateChanged(v); });
 }

@@ -6,11 +6,13 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QImageReader>
+#include <QLoggingCategory>
 #include <QMutex>
 
 const QString AppItem::kDefaultIcon = QStringLiteral("qrc:/res/default_app_icon.png");
 
 namespace {
+Q_LOGGING_CATEGORY(lcModels, "kestrix.models")
 
 // Whether a file loads as an image, remembered per path as long as the file
 // keeps its size and time: the service reports every application's record
@@ -75,8 +77,8 @@ void AppItem::setIconPath(const QString& text)
 
 void AppItem::debugPrint() const
 {
-    qDebug() << "AppItem::debugPrint id " << m_id << " name " << m_name << " type "
-             << static_cast<int>(m_type) << " priority " << m_priority << " iconPath " << m_iconPath
-             << " downloadSpeed " << m_downloadSpeed << " process class " << m_processClass
-             << " uploadSpeed " << m_uploadSpeed;
+    qCDebug(lcModels) << "AppItem::debugPrint id " << m_id << " name " << m_name << " type "
+                      << static_cast<int>(m_type) << " priority " << m_priority << " iconPath " << m_iconPath
+                      << " downloadSpeed " << m_downloadSpeed << " process class " << m_processClass
+                      << " uploadSpeed " << m_uploadSpeed;
 }

@@ -1,6 +1,11 @@
 #include "models/overviewmodel.h"
 
 #include <QDebug>
+#include <QLoggingCategory>
+
+namespace {
+Q_LOGGING_CATEGORY(lcModels, "kestrix.models")
+} // namespace
 
 OverviewModel::OverviewModel(QObject* parent) : QAbstractListModel(parent)
 {
@@ -80,17 +85,17 @@ void OverviewModel::reindexFrom(int row)
 
 void OverviewModel::add(QSharedPointer<AppItem> app)
 {
-    qDebug() << "OverviewModel::add";
+    qCDebug(lcModels) << "OverviewModel::add";
     if (!app) {
-        qDebug() << "OverviewModel::add nullpointer found";
+        qCDebug(lcModels) << "OverviewModel::add nullpointer found";
         return;
     }
     const int found = indexOf(app->id(), app->type());
     if (found >= 0) {
-        qDebug() << "OverviewModel::added item was found in list";
-        qDebug() << "Added element";
+        qCDebug(lcModels) << "OverviewModel::added item was found in list";
+        qCDebug(lcModels) << "Added element";
         app->debugPrint();
-        qDebug() << "element in list";
+        qCDebug(lcModels) << "element in list";
         m_rows.at(found)->debugPrint();
         return;
     }
@@ -107,7 +112,7 @@ void OverviewModel::change(QSharedPointer<AppItem> app)
         return;
     const int row = indexOf(app->id(), app->type());
     if (row < 0) {
-        qDebug() << "OverviewModel::change changed item not found in list";
+        qCDebug(lcModels) << "OverviewModel::change changed item not found in list";
         app->debugPrint();
         return;
     }
@@ -124,7 +129,7 @@ void OverviewModel::remove(uint appId, AppItem::AppType type)
 {
     const int row = indexOf(appId, type);
     if (row < 0) {
-        qDebug() << "OverviewModel::remove item not found, id" << appId;
+        qCDebug(lcModels) << "OverviewModel::remove item not found, id" << appId;
         return;
     }
     beginRemoveRows(QModelIndex(), row, row);

@@ -6,11 +6,11 @@ import QtQuick 2.12
 FocusScope {
     id: aboutWindow
 
-    readonly property string _productVersion: typeof rootWindow !== "undefined"
-                                             ? rootWindow.productVersion
-                                             : (typeof swVersion !== "undefined" ? swVersion : "")
-    readonly property color _textColor: "lightgray"
-    readonly property int _textSize: 16
+    // The main window, for the version.
+    property QtObject mainWindow: rootWindow
+
+    readonly property color _textColor: Theme.textAlt
+    readonly property int _textSize: Theme.textAbout
 
     onVisibleChanged: if (visible) title.forceActiveFocus()
 
@@ -24,7 +24,7 @@ FocusScope {
         focus: true
         text: qsTr("ABOUT")
         color: aboutWindow._textColor
-        font.pixelSize: 20
+        font.pixelSize: Theme.textTitle
         KeyNavigation.tab: versionText
     }
 
@@ -51,7 +51,7 @@ FocusScope {
         anchors.left: icon.right
         anchors.top: icon.top
         anchors.leftMargin: 10
-        text: qsTr("Version") + ": " + aboutWindow._productVersion
+        text: qsTr("Version") + ": " + aboutWindow.mainWindow.productVersion
         color: aboutWindow._textColor
         font.pixelSize: aboutWindow._textSize
         KeyNavigation.tab: title

@@ -7,7 +7,10 @@ import QtQuick 2.12
 Item {
     id: actionContainer
 
-    state: rootWindow.tabState
+    // The main window, whose tabState the container follows.
+    property QtObject mainWindow: rootWindow
+
+    state: actionContainer.mainWindow.tabState
 
     states: [
         State {

@@ -10,7 +10,7 @@ Column {
     property int sortColumn: OverviewModel.AppNameRole
     property int sortOrder: Qt.AscendingOrder
     // The header whose sortingChanged() the grid follows.
-    property QtObject sortSource: typeof header !== "undefined" ? header : null
+    property QtObject sortSource: header
 
     readonly property real _rowHeight: appGridView.height / 4 - 2
 

@@ -1,4 +1,6 @@
 import QtQuick 2.12
+import org.netvane.scenes 1.0
+import "AppNames.js" as AppNames
 
 // An application's tile in a priority row: icon, name, pin and the two speed
 // bars inside a frame painted in the frame gradient. The roles of the row it
@@ -20,19 +22,7 @@ Item {
     property real uploadSpeed: 0
     property real downloadSpeed: 0
 
-    // The name as shown: the first ".exe" and everything after it cut off,
-    // in capitals.
-    readonly property string displayedName: {
-        var cut = appIconSmall.appName.indexOf(".exe")
-        return (cut >= 0 ? appIconSmall.appName.substring(0, cut) : appIconSmall.appName).toUpperCase()
-    }
-    readonly property real _uploadLimit: appController.uploadSpeedLimit
-    readonly property real _downloadLimit: appController.downloadSpeedLimit
-
-    // Speeds arrive in kbit/s and are shown in Mbps with one decimal.
-    function _mbps(kbps) {
-        return Number((kbps / 1000).toFixed(1))
-    }
+    readonly property string displayedName: AppNames.displayed(appIconSmall.appName)
 
     implicitWidth: 150
     implicitHeight: 100
@@ -64,7 +54,7 @@ Item {
         width: 50
         color: "transparent"
         border.width: 1
-        border.color: "lightgrey"
+        border.color: Theme.text
 
         Image {
             objectName: "icon"
@@ -87,7 +77,7 @@ Item {
         anchors.top: iconBox.top
         text: appIconSmall.displayedName
         color: Theme.text
-        font.pointSize: 10
+        font.pointSize: Theme.pointNormal
         elide: Text.ElideRight
     }
 
@@ -114,7 +104,7 @@ Item {
         }
     }
 
-    SpeedItem {
+    AppSpeedBar {
         id: uploadBar
 
         objectName: "uploadBar"
@@ -125,15 +115,14 @@ Item {
         anchors.bottom: downloadBar.top
         anchors.bottomMargin: 5
         height: appIconSmall.height / 8
-        valueTextSize: 10
-        actualSpeed: appIconSmall._mbps(appIconSmall.uploadSpeed)
-        speedLimit: appIconSmall.uploadSpeed > appIconSmall._uploadLimit
-                    ? appIconSmall._mbps(appIconSmall.uploadSpeed)
-                    : appIconSmall._mbps(appIconSmall._uploadLimit)
-        valueText: qsTr("U") + " " + (appIconSmall.uploadSpeed / 1000).toFixed(1) + " " + qsTr("Mbps")
+        valueTextSize: Theme.textTile
+        kbps: appIconSmall.uploadSpeed
+        limitKbps: appController.uploadSpeedLimit
+        direction: SpeedUnits.Upload
+        view: SpeedUnits.GridView
     }
 
-    SpeedItem {
+    AppSpeedBar {
         id: downloadBar
 
         objectName: "downloadBar"
@@ -144,12 +133,11 @@ Item {
         anchors.bottom: parent.bottom
         anchors.bottomMargin: 10
         height: appIconSmall.height / 8
-        valueTextSize: 10
-        actualSpeed: appIconSmall._mbps(appIconSmall.downloadSpeed)
-        speedLimit: appIconSmall.downloadSpeed > appIconSmall._downloadLimit
-                    ? appIconSmall._mbps(appIconSmall.downloadSpeed)
-                    : appIconSmall._mbps(appIconSmall._downloadLimit)
-        valueText: qsTr("D") + " " + (appIconSmall.downloadSpeed / 1000).toFixed(1) + " " + qsTr("Mbps")
+        valueTextSize: Theme.textTile
+        kbps: appIconSmall.downloadSpeed
+        limitKbps: appController.downloadSpeedLimit
+        direction: SpeedUnits.Download
+        view: SpeedUnits.GridView
     }
 
     Image {

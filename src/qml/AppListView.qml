@@ -2,6 +2,8 @@ import QtQuick 2.12
 import QtQuick.Controls 2.12 as C2
 import Qt.labs.settings 1.0
 import org.netvane.data 1.0
+import org.netvane.scenes 1.0
+import "AppNames.js" as AppNames
 
 // The list: one line per application under a header of column titles. A
 // click on a title sorts by its column, ascending at first and flipping on
@@ -13,7 +15,9 @@ Item {
     // The role the list sorts by and its order.
     property int sortIndicatorColumn: OverviewModel.AppNameRole
     property int sortIndicatorOrder: Qt.AscendingOrder
-    property bool showSystemApps: typeof rootWindow !== "undefined" && rootWindow ? rootWindow.showSystemApps : false
+    // The main window, whose setting says whether system applications show.
+    property QtObject mainWindow: rootWindow
+    property bool showSystemApps: appListView.mainWindow.showSystemApps
 
     // The role whose title is marked selected.
     property int _selectedRole: OverviewModel.AppNameRole
@@ -25,18 +29,6 @@ Item {
     readonly property real _downloadColumnWidth: 0.25 * appListView.width
     readonly property real _optionsColumnWidth: 0.11 * appListView.width
     readonly property bool _streamControl: appController.streamControlEnabled
-
-    // The name as shown: the first ".exe" and everything after it cut off,
-    // in capitals.
-    function _displayedName(name) {
-        var cut = name.indexOf(".exe")
-        return (cut >= 0 ? name.substring(0, cut) : name).toUpperCase()
-    }
-
-    // Speeds arrive in kbit/s and are shown in Mbps with one decimal.
-    function _mbps(kbps) {
-        return Number((kbps / 1000).toFixed(1))
-    }
 
     // A click on a sortable title: the same title flips the order, another
     // one starts ascending.
@@ -207,7 +199,7 @@ Item {
                     implicitWidth: 6
                     implicitHeight: 100
                     radius: width / 2
-                    color: "lightgray"
+                    color: Theme.textAlt
                 }
             }
 
@@ -229,7 +221,7 @@ Item {
                         height: 39
                         color: "transparent"
                         border.width: 1
-                        border.color: "lightgray"
+                        border.color: Theme.textAlt
 
                         Image {
                             objectName: "icon"
@@ -267,9 +259,9 @@ Item {
                         anchors.right: parent.right
                         anchors.rightMargin: 5
                         anchors.verticalCenter: parent.verticalCenter
-                        text: appListView._displayedName(appName)
+                        text: AppNames.displayed(appName)
                         color: Theme.text
-                        font.pixelSize: 14
+                        font.pixelSize: Theme.textNormal
                         elide: Text.ElideRight
                     }
                 }
@@ -278,18 +270,15 @@ Item {
                     width: appListView._uploadColumnWidth
                     height: line.height
 
-                    SpeedItem {
+                    AppSpeedBar {
                         objectName: "uploadBar"
                         anchors.verticalCenter: parent.verticalCenter
                         implicitWidth: 160
-                        valueTextSize: 12
-                        actualSpeed: appListView._mbps(uploadSpeed)
-                        // A speed above the limit stretches the bar's range; the
-                        // limit itself is shown in whole Mbps.
-                        speedLimit: uploadSpeed > appController.uploadSpeedLimit
-                                    ? appListView._mbps(uploadSpeed)
-                                    : Math.round(appController.uploadSpeedLimit / 1000)
-                        valueText: qsTr("U") + " " + (uploadSpeed / 1000).toFixed(1) + " " + qsTr("Mbps")
+                        valueTextSize: Theme.textSmall
+                        kbps: uploadSpeed
+                        limitKbps: appController.uploadSpeedLimit
+                        direction: SpeedUnits.Upload
+                        view: SpeedUnits.ListView
                     }
                 }
 
@@ -297,17 +286,16 @@ Item {
                     width: appListView._downloadColumnWidth
                     height: line.height
 
-                    SpeedItem {
+                    AppSpeedBar {
                         objectName: "downloadBar"
                         x: 20
                         anchors.verticalCenter: parent.verticalCenter
                         implicitWidth: 160
-                        valueTextSize: 12
-                        actualSpeed: appListView._mbps(downloadSpeed)
-                        speedLimit: downloadSpeed > appController.downloadSpeedLimit
-                                    ? appListView._mbps(downloadSpeed)
-                                    : appListView._mbps(appController.downloadSpeedLimit)
-                        valueText: qsTr("D") + " " + (downloadSpeed / 1000).toFixed(1) + " " + qsTr("Mbps")
+                        valueTextSize: Theme.textSmall
+                        kbps: downloadSpeed
+                        limitKbps: appController.downloadSpeedLimit
+                        direction: SpeedUnits.Download
+                        view: SpeedUnits.ListView
                     }
                 }
 

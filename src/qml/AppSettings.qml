@@ -1,7 +1,7 @@
 import QtQuick 2.12
 import QtQuick.Controls 1.4 as C1
 import QtQuick.Controls.Styles 1.4 as S1
-import QtGraphicalEffects 1.12
+import org.netvane.scenes 1.0
 
 // The settings page: the speed limits with their editor, the adapter's
 // network details, the three system options, and the ways to the settings
@@ -13,15 +13,18 @@ import QtGraphicalEffects 1.12
 Item {
     id: appSettings
 
-    property alias updateEnable: updatesBox.checked
+    // The "CHECK FOR UPDATES" box; the main window sets it from the stored
+    // choice and hears every change.
+    property bool updateEnable: false
+    // The main window: its autostart and system-applications settings.
+    property QtObject mainWindow: rootWindow
 
     // The speed editor is open (spin boxes, "OK" and "Cancel") or closed
     // ("SET SPEED LIMITS").
     property bool _editorOpen: false
 
-    readonly property bool _hasWindow: typeof rootWindow !== "undefined"
-    readonly property color _textColor: "lightgrey"
-    readonly property int _captionSize: 12
+    readonly property color _textColor: Theme.text
+    readonly property int _captionSize: Theme.textSmall
     readonly property int _buttonMoveDuration: 100
     readonly property int _buttonFadeDuration: 500
 
@@ -29,13 +32,13 @@ Item {
     signal aboutPressed()
 
     function _limitText(limit) {
-        return (limit / 1000).toFixed(2) + " " + qsTr("Mbps")
+        return SpeedUnits.mbpsText(limit, 2) + " " + qsTr("Mbps")
     }
 
     // The spin boxes start from the current limits in whole Mbps.
     function _openEditor() {
-        uploadSpin.value = Math.round(appController.uploadSpeedLimit / 1000)
-        downloadSpin.value = Math.round(appController.downloadSpeedLimit / 1000)
+        uploadSpin.value = SpeedUnits.wholeMbps(appController.uploadSpeedLimit)
+        downloadSpin.value = SpeedUnits.wholeMbps(appController.downloadSpeedLimit)
         _editorOpen = true
     }
 
@@ -43,8 +46,8 @@ Item {
     // them differs from what the controller holds.
     function _acceptLimits() {
         _editorOpen = false
-        var download = Math.round(downloadSpin.value) * 1000
-        var upload = Math.round(uploadSpin.value) * 1000
+        var download = SpeedUnits.kbpsOfWholeMbps(downloadSpin.value)
+        var upload = SpeedUnits.kbpsOfWholeMbps(uploadSpin.value)
         if (download !== appController.downloadSpeedLimit || upload !== appController.uploadSpeedLimit)
             appController.setSpeedLimits(download, upload)
     }
@@ -61,7 +64,7 @@ Item {
         anchors.topMargin: 10
         text: qsTr("NETWORK SETTINGS")
         color: appSettings._textColor
-        font.pixelSize: 18
+        font.pixelSize: Theme.textLarge
     }
 
     Text {
@@ -149,9 +152,9 @@ Item {
             minimumValue: 0
             maximumValue: 10000
             decimals: 0
-            font.pixelSize: 12
+            font.pixelSize: appSettings._captionSize
             style: S1.SpinBoxStyle {
-                textColor: "black"
+                textColor: Theme.ink
             }
         }
 
@@ -166,16 +169,16 @@ Item {
             minimumValue: 0
             maximumValue: 10000
             decimals: 0
-            font.pixelSize: 12
+            font.pixelSize: appSettings._captionSize
             style: S1.SpinBoxStyle {
-                textColor: "black"
+                textColor: Theme.ink
             }
         }
     }
 
     // "SET SPEED LIMITS" below the download line; while the editor is open it
     // is hidden and lies below the editor, carrying "OK" and "Cancel".
-    Item {
+    FramedButton {
         id: setLimitsButton
 
         objectName: "setLimitsButton"
@@ -185,6 +188,9 @@ Item {
         width: 120
         height: 25
         visible: !appSettings._editorOpen
+        text: qsTr("SET SPEED LIMITS")
+        font.pixelSize: appSettings._captionSize
+        onClicked: appSettings._openEditor()
 
         Behavior on y {
             NumberAnimation {
@@ -192,40 +198,9 @@ Item {
                 easing.type: Easing.OutCubic
             }
         }
-
-        Rectangle {
-            id: setLimitsShape
-
-            anchors.fill: parent
-            visible: false
-            color: "transparent"
-            border.width: 2
-            border.color: "lightgray"
-
-            Text {
-                anchors.centerIn: parent
-                text: qsTr("SET SPEED LIMITS")
-                color: "white"
-                font.pixelSize: appSettings._captionSize
-            }
-        }
-
-        LinearGradient {
-            anchors.fill: parent
-            source: setLimitsShape
-            start: Qt.point(0, 0)
-            end: Qt.point(0, height)
-            gradient: Theme.frameGradient
-        }
-
-        MouseArea {
-            anchors.fill: parent
-            cursorShape: Qt.PointingHandCursor
-            onClicked: appSettings._openEditor()
-        }
     }
 
-    Item {
+    FramedButton {
         id: okButton
 
         objectName: "okButton"
@@ -235,6 +210,8 @@ Item {
         height: setLimitsButton.height
         visible: appSettings._editorOpen
         opacity: appSettings._editorOpen ? 1 : 0
+        text: qsTr("OK")
+        onClicked: appSettings._acceptLimits()
 
         Behavior on opacity {
             NumberAnimation {
@@ -242,39 +219,9 @@ Item {
                 easing.type: Easing.OutCubic
             }
         }
-
-        Rectangle {
-            id: okShape
-
-            anchors.fill: parent
-            visible: false
-            color: "transparent"
-            border.width: 2
-            border.color: "lightgray"
-
-            Text {
-                anchors.centerIn: parent
-                text: qsTr("OK")
-                color: "white"
-            }
-        }
-
-        LinearGradient {
-            anchors.fill: parent
-            source: okShape
-            start: Qt.point(0, 0)
-            end: Qt.point(0, height)
-            gradient: Theme.frameGradient
-        }
-
-        MouseArea {
-            anchors.fill: parent
-            cursorShape: Qt.PointingHandCursor
-            onClicked: appSettings._acceptLimits()
-        }
     }
 
-    Item {
+    FramedButton {
         id: cancelButton
 
         objectName: "cancelButton"
@@ -284,43 +231,15 @@ Item {
         height: setLimitsButton.height
         visible: appSettings._editorOpen
         opacity: appSettings._editorOpen ? 1 : 0
+        text: qsTr("Cancel")
+        font.pixelSize: appSettings._captionSize
+        onClicked: appSettings._cancelEditor()
 
         Behavior on opacity {
             NumberAnimation {
                 duration: appSettings._buttonFadeDuration
                 easing.type: Easing.OutCubic
             }
-        }
-
-        Rectangle {
-            id: cancelShape
-
-            anchors.fill: parent
-            visible: false
-            color: "transparent"
-            border.width: 2
-            border.color: "lightgray"
-
-            Text {
-                anchors.centerIn: parent
-                text: qsTr("Cancel")
-                color: "white"
-                font.pixelSize: 12
-            }
-        }
-
-        LinearGradient {
-            anchors.fill: parent
-            source: cancelShape
-            start: Qt.point(0, 0)
-            end: Qt.point(0, height)
-            gradient: Theme.frameGradient
-        }
-
-        MouseArea {
-            anchors.fill: parent
-            cursorShape: Qt.PointingHandCursor
-            onClicked: appSettings._cancelEditor()
         }
     }
 
@@ -412,93 +331,30 @@ Item {
         anchors.topMargin: 5
         spacing: 5
 
-        Item {
+        // Shows the window's autostart state; a click asks the window to
+        // change it, and the box then shows what the window reports.
+        OptionRow {
+            objectName: "startupOption"
             width: options.width
-            height: Math.max(startupLabel.height, startupBox.height)
-
-            Text {
-                id: startupLabel
-
-                anchors.left: parent.left
-                anchors.verticalCenter: parent.verticalCenter
-                text: qsTr("RUN ON WINDOWS STARTUP")
-                color: appSettings._textColor
-                font.pixelSize: appSettings._captionSize
-            }
-
-            // Shows the window's autostart state; a click asks the window to
-            // change it and then shows again what the window reports.
-            RadioButtonCustom {
-                id: startupBox
-
-                objectName: "startupBox"
-                anchors.right: parent.right
-                anchors.verticalCenter: parent.verticalCenter
-                checked: appSettings._hasWindow ? rootWindow.isStartOnStartUpEnabled : false
-                onClicked: {
-                    if (appSettings._hasWindow)
-                        rootWindow.setStartUpEnable(startupBox.checked)
-                    startupBox.checked = Qt.binding(function() {
-                        return appSettings._hasWindow ? rootWindow.isStartOnStartUpEnabled : false
-                    })
-                }
-            }
+            text: qsTr("RUN ON WINDOWS STARTUP")
+            checked: appSettings.mainWindow.isStartOnStartUpEnabled
+            onToggled: appSettings.mainWindow.setStartUpEnable(on)
         }
 
-        Item {
+        OptionRow {
+            objectName: "systemAppsOption"
             width: options.width
-            height: Math.max(systemAppsLabel.height, systemAppsBox.height)
-
-            Text {
-                id: systemAppsLabel
-
-                anchors.left: parent.left
-                anchors.verticalCenter: parent.verticalCenter
-                text: qsTr("SHOW SYSTEM APPLICATIONS")
-                color: appSettings._textColor
-                font.pixelSize: appSettings._captionSize
-            }
-
-            RadioButtonCustom {
-                id: systemAppsBox
-
-                objectName: "systemAppsBox"
-                anchors.right: parent.right
-                anchors.verticalCenter: parent.verticalCenter
-                checked: appSettings._hasWindow ? rootWindow.showSystemApps : false
-                onClicked: {
-                    if (appSettings._hasWindow)
-                        rootWindow.showSystemApps = systemAppsBox.checked
-                    systemAppsBox.checked = Qt.binding(function() {
-                        return appSettings._hasWindow ? rootWindow.showSystemApps : false
-                    })
-                }
-            }
+            text: qsTr("SHOW SYSTEM APPLICATIONS")
+            checked: appSettings.mainWindow.showSystemApps
+            onToggled: appSettings.mainWindow.showSystemApps = on
         }
 
-        Item {
+        OptionRow {
+            objectName: "updatesOption"
             width: options.width
-            height: Math.max(updatesLabel.height, updatesBox.height)
-
-            Text {
-                id: updatesLabel
-
-                anchors.left: parent.left
-                anchors.verticalCenter: parent.verticalCenter
-                text: qsTr("CHECK FOR UPDATES")
-                color: appSettings._textColor
-                font.pixelSize: appSettings._captionSize
-            }
-
-            // Set once by the main window from the stored choice; the window
-            // stores every change and tells the controller.
-            RadioButtonCustom {
-                id: updatesBox
-
-                objectName: "updatesBox"
-                anchors.right: parent.right
-                anchors.verticalCenter: parent.verticalCenter
-            }
+            text: qsTr("CHECK FOR UPDATES")
+            checked: appSettings.updateEnable
+            onToggled: appSettings.updateEnable = on
         }
     }
 
@@ -522,7 +378,7 @@ Item {
         }
     }
 
-    Item {
+    FramedButton {
         id: aboutButton
 
         objectName: "aboutButton"
@@ -531,36 +387,8 @@ Item {
         anchors.margins: 10
         width: 80
         height: 25
-
-        Rectangle {
-            id: aboutShape
-
-            anchors.fill: parent
-            visible: false
-            color: "transparent"
-            border.width: 2
-            border.color: "lightgray"
-
-            Text {
-                anchors.centerIn: parent
-                text: qsTr("About")
-                color: "white"
-                font.pixelSize: 12
-            }
-        }
-
-        LinearGradient {
-            anchors.fill: parent
-            source: aboutShape
-            start: Qt.point(0, 0)
-            end: Qt.point(0, height)
-            gradient: Theme.frameGradient
-        }
-
-        MouseArea {
-            anchors.fill: parent
-            cursorShape: Qt.PointingHandCursor
-            onClicked: appSettings.aboutPressed()
-        }
+        text: qsTr("About")
+        font.pixelSize: appSettings._captionSize
+        onClicked: appSettings.aboutPressed()
     }
 }

@@ -9,9 +9,9 @@ S1.ComboBoxStyle {
     // The label's content width, kept up to date by the label itself.
     property real labelContentWidth: 0
 
-    textColor: "#111"
-    selectedTextColor: "lightgrey"
-    selectionColor: "#000040"
+    textColor: Theme.comboText
+    selectedTextColor: Theme.text
+    selectionColor: Theme.comboSelection
 
     background: Item {
         Rectangle {
@@ -31,8 +31,8 @@ S1.ComboBoxStyle {
 
     label: Text {
         text: control.currentText
-        color: "lightgrey"
-        font.pixelSize: 14
+        color: Theme.text
+        font.pixelSize: Theme.textNormal
         verticalAlignment: Text.AlignVCenter
         onContentWidthChanged: comboboxStyleDark.labelContentWidth = contentWidth
         Component.onCompleted: comboboxStyleDark.labelContentWidth = contentWidth

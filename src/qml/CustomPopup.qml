@@ -33,7 +33,7 @@ FocusScope {
 
         objectName: "dimmer"
         anchors.fill: parent
-        color: "black"
+        color: Theme.dimmer
         opacity: 0.4
         radius: 10
 

@@ -71,7 +71,7 @@ Item {
             width: modelPlate.width * (customTitleBar._wideModel ? 0.45 : 0.3)
             text: customTitleBar._model
             color: Theme.text
-            font.pixelSize: 20
+            font.pixelSize: Theme.textTitle
             font.capitalization: Font.AllUppercase
             horizontalAlignment: Text.AlignHCenter
             elide: Text.ElideRight
@@ -88,9 +88,12 @@ Item {
 
         Repeater {
             model: [
-                { name: "settingsButton", image: "settings", clicked: "settingsClicked" },
-                { name: "minimizeButton", image: "minimize", clicked: "minimizeClicked" },
-                { name: "windowCloseButton", image: "close", clicked: "closeClicked" }
+                { name: "settingsButton", image: "qrc:/res/settings.png", hovered: "qrc:/res/settings_hovered.png",
+                  clicked: "settingsClicked" },
+                { name: "minimizeButton", image: "qrc:/res/minimize.png", hovered: "qrc:/res/minimize_hovered.png",
+                  clicked: "minimizeClicked" },
+                { name: "windowCloseButton", image: "qrc:/res/close.png", hovered: "qrc:/res/close_hovered.png",
+                  clicked: "closeClicked" }
             ]
 
             Item {
@@ -102,7 +105,7 @@ Item {
                 Image {
                     anchors.bottom: parent.bottom
                     anchors.horizontalCenter: parent.horizontalCenter
-                    source: "qrc:/res/" + modelData.image + (buttonArea.containsMouse ? "_hovered" : "") + ".png"
+                    source: buttonArea.containsMouse ? modelData.hovered : modelData.image
                 }
 
                 MouseArea {

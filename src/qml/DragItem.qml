@@ -12,7 +12,7 @@ Item {
     property var appModel: null
     property int visualIndex: -1
     // Where the tile travels while dragged; the window's content area.
-    property Item dragParent: typeof mainScreenContainer !== "undefined" ? mainScreenContainer : null
+    property Item dragParent: mainScreenContainer
 
     readonly property alias tile: tile
     readonly property bool dragActive: tile.Drag.active

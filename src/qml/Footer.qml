@@ -1,4 +1,5 @@
 import QtQuick 2.12
+import org.netvane.scenes 1.0
 
 // The bottom of the main area: the adapter vendor's logo, a separator, the
 // upload chart, the state panel and the download chart side by side, and the
@@ -17,7 +18,7 @@ Item {
     // A chart's value: the controller's speed in Mbps while stream control
     // is on, else 0.
     function _speed(kilobits) {
-        return appController.streamControlEnabled ? kilobits / 1000 : 0
+        return appController.streamControlEnabled ? SpeedUnits.mbps(kilobits) : 0
     }
 
     Image {
@@ -47,7 +48,7 @@ Item {
             x: footer.width * 0.07
             width: footer.width * 0.86
             height: 1
-            color: "lightgrey"
+            color: Theme.text
         }
 
         // Neighbours overlap by 5 px, so the charts are 5 px wider than a

@@ -9,9 +9,13 @@ Item {
     id: header
 
     property string sortText: ""
+    // The main window, whose tab the header shows and sets, and the sort
+    // popup the sort indicator opens.
+    property QtObject mainWindow: rootWindow
+    property Item sortChooser: sortPopup
 
-    readonly property bool _gridSelected: rootWindow.tabState === "appGridView"
-    readonly property bool _listSelected: rootWindow.tabState === "appListView"
+    readonly property bool _gridSelected: header.mainWindow.tabState === "appGridView"
+    readonly property bool _listSelected: header.mainWindow.tabState === "appListView"
     readonly property real _inset: width * 0.07
 
     signal sortingChanged(int sortColumn, int sortOrder)
@@ -26,7 +30,7 @@ Item {
         anchors.bottom: parent.bottom
         anchors.bottomMargin: 10
         height: 1
-        color: "lightgray"
+        color: Theme.textAlt
     }
 
     Row {
@@ -47,7 +51,7 @@ Item {
             iconSource: "qrc:/res/grid_view.png"
             popupText: qsTr("Grid view")
             selected: header._gridSelected
-            onClicked: rootWindow.tabState = "appGridView"
+            onClicked: header.mainWindow.tabState = "appGridView"
         }
 
         HeaderTabButton {
@@ -57,7 +61,7 @@ Item {
             iconSource: "qrc:/res/list_view.png"
             popupText: qsTr("List view")
             selected: header._listSelected
-            onClicked: rootWindow.tabState = "appListView"
+            onClicked: header.mainWindow.tabState = "appListView"
         }
     }
 
@@ -85,8 +89,8 @@ Item {
                 objectName: "sortLabel"
                 anchors.verticalCenter: parent.verticalCenter
                 text: qsTr("SORTING BY") + ": " + header.sortText
-                color: "white"
-                font.pixelSize: 12
+                color: Theme.label
+                font.pixelSize: Theme.textSmall
             }
 
             Image {
@@ -117,8 +121,8 @@ Item {
             anchors.fill: parent
             enabled: header._gridSelected
             onClicked: {
-                sortPopup.visible = true
-                sortPopup.forceActiveFocus()
+                header.sortChooser.visible = true
+                header.sortChooser.forceActiveFocus()
             }
         }
     }

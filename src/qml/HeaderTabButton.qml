@@ -10,6 +10,8 @@ Item {
     property alias iconSource: icon.source
     property string popupText
     property bool selected: false
+    // Where the tooltip goes while it shows: the main window's top layer.
+    property Item popupLayer: topItem
 
     signal clicked()
 
@@ -33,7 +35,7 @@ Item {
         anchors.fill: parent
         color: "transparent"
         border.width: headerTabButton.selected ? 2 : 0
-        border.color: "lightgrey"
+        border.color: Theme.text
     }
 
     Image {
@@ -69,7 +71,7 @@ Item {
         height: tooltipText.contentHeight + Theme.tooltipPadding
 
         onVisibleChanged: {
-            var home = typeof topItem !== "undefined" && topItem ? topItem : headerTabButton
+            var home = headerTabButton.popupLayer ? headerTabButton.popupLayer : headerTabButton
             if (visible && parent !== home) {
                 parent = home
                 headerTabButton._placeTooltip()

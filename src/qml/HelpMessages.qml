@@ -13,7 +13,7 @@ Item {
     // What takes the focus back when the settings help closes.
     property Item settingsItem: null
     // The help page that ships with the program, beside the executable.
-    property string helpPageUrl: (typeof applicationPath !== "undefined" ? applicationPath : "") + "help/index.html"
+    property string helpPageUrl: applicationPath + "help/index.html"
     // Opens a page in the default browser; anything with open(url) will do.
     property QtObject pageOpener: QtObject {
         function open(url) {

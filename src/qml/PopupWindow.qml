@@ -24,7 +24,7 @@ Item {
         visible: false
         color: "transparent"
         border.width: popupWindow._borderWidth
-        border.color: "lightgrey"
+        border.color: Theme.text
     }
 
     LinearGradient {
@@ -61,14 +61,14 @@ Item {
         x: popupWindow.width - popupWindow._borderWidth / 2 - width / 2
         y: popupWindow._borderWidth / 2 - height / 2
         visible: popupWindow.isCloseButtonNeeded
-        color: "white"
+        color: Theme.label
         border.width: 2
-        border.color: "white"
+        border.color: Theme.label
 
         Text {
             anchors.centerIn: parent
             text: "X"
-            color: "gray"
+            color: Theme.closeGlyph
             font.pixelSize: closeButton.height / 2
         }
 

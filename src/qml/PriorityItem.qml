@@ -14,7 +14,7 @@ C2.ComboBox {
 
     implicitWidth: 80
     implicitHeight: 25
-    font.pixelSize: 12
+    font.pixelSize: Theme.textSmall
     model: [qsTr("CRITICAL"), qsTr("HIGH"), qsTr("NORMAL"), qsTr("LOW")]
     currentIndex: priorityItem.comboIndex
 
@@ -41,7 +41,7 @@ C2.ComboBox {
             ctx.lineTo(width, 0)
             ctx.lineTo(width / 2, height)
             ctx.closePath()
-            ctx.fillStyle = "lightgray"
+            ctx.fillStyle = Theme.textAlt
             ctx.fill()
         }
     }
@@ -73,13 +73,13 @@ C2.ComboBox {
         contentItem: Text {
             text: entry.text
             font: priorityItem.font
-            color: "black"
+            color: Theme.ink
             elide: Text.ElideRight
             verticalAlignment: Text.AlignVCenter
         }
 
         background: Rectangle {
-            color: entry.highlighted ? "lightsteelblue" : "transparent"
+            color: entry.highlighted ? Theme.highlight : "transparent"
         }
     }
 
@@ -99,7 +99,7 @@ C2.ComboBox {
         }
 
         background: Rectangle {
-            border.color: "lightgray"
+            border.color: Theme.textAlt
             radius: 2
         }
     }

@@ -14,9 +14,11 @@ DropArea {
     property string popupText
     property int sortColumn: OverviewModel.AppNameRole
     property int sortOrder: Qt.AscendingOrder
-    property bool showSystemApps: typeof rootWindow !== "undefined" && rootWindow ? rootWindow.showSystemApps : false
+    // The main window, whose setting says whether system applications show.
+    property QtObject mainWindow: rootWindow
+    property bool showSystemApps: priorityRow.mainWindow.showSystemApps
     // Where the help popup goes while it shows: the main window's top layer.
-    property Item popupLayer: typeof topItem !== "undefined" ? topItem : null
+    property Item popupLayer: topItem
 
     property real appListWidth: 0.96 * priorityRow.width
     property real appListSpacing: 10
@@ -88,7 +90,7 @@ DropArea {
                 x: 0.02 * priorityRow.width
                 text: priorityRow.priorityText
                 color: Theme.text
-                font.pixelSize: 12
+                font.pixelSize: Theme.textSmall
             }
 
             Image {
@@ -178,7 +180,7 @@ DropArea {
                         opacity: 0.8
                         color: Theme.navy
                         border.width: 3
-                        border.color: "lightgray"
+                        border.color: Theme.textAlt
 
                         Image {
                             anchors.right: parent.right
@@ -279,8 +281,8 @@ DropArea {
             anchors.top: parent.top
             anchors.topMargin: 5
             text: priorityRow.priorityText
-            color: "lightgray"
-            font.pointSize: 12
+            color: Theme.textAlt
+            font.pointSize: Theme.pointLarge
             horizontalAlignment: Text.AlignHCenter
         }
 
@@ -295,8 +297,8 @@ DropArea {
             anchors.top: heading.bottom
             anchors.topMargin: 5
             text: priorityRow.popupText
-            color: "lightgray"
-            font.pointSize: 10
+            color: Theme.textAlt
+            font.pointSize: Theme.pointNormal
             wrapMode: Text.WordWrap
         }
     }

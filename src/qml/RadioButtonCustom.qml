@@ -14,20 +14,20 @@ C1.RadioButton {
             implicitHeight: 14
             color: Theme.navy
             border.width: 1
-            border.color: "white"
+            border.color: Theme.label
 
             Rectangle {
                 anchors.fill: parent
                 anchors.margins: 3
                 visible: control.checked
-                color: "white"
+                color: Theme.label
             }
         }
 
         label: Text {
             text: control.text
             color: Theme.textAlt
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSmall
         }
     }
 }

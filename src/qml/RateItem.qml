@@ -13,8 +13,8 @@ Item {
 
     readonly property string downloadText: _scaled(downloadValue)
     readonly property string uploadText: _scaled(uploadValue)
-    readonly property color _textColor: "#1dccfd"
-    readonly property int _pointSize: 11
+    readonly property color _textColor: Theme.rate
+    readonly property int _pointSize: Theme.pointRate
 
     function _scaled(value) {
         return (Number(value) / rateItem.valueDevider).toFixed(1)

@@ -17,18 +17,16 @@ Item {
     property string valueUnit: ""
     property int valueDevider: 1
 
-    // Stream control as the window sees it (the controller's value when the
-    // panel stands alone).
-    readonly property bool _streamEnabled: typeof rootWindow !== "undefined"
-                                           ? rootWindow.streamDetectEnabled
-                                           : appController.streamControlEnabled
-    readonly property bool _needServiceEnable: typeof rootWindow !== "undefined"
-                                               ? rootWindow.isNeedServiceEnable
-                                               : false
+    // The main window: stream control as it sees it, and whether the
+    // program was started at logon.
+    property QtObject mainWindow: rootWindow
+
+    readonly property bool _streamEnabled: serviceState.mainWindow.streamDetectEnabled
+    readonly property bool _needServiceEnable: serviceState.mainWindow.isNeedServiceEnable
     readonly property string stateText: !appController.serverReady
                                         ? qsTr("SERVICE IS NOT READY")
                                         : appController.nicReady ? "" : appController.nicStateStr
-    readonly property int _pointSize: 12
+    readonly property int _pointSize: Theme.pointLarge
 
     // The switch follows the controller; a click has moved it already, and
     // the controller's answer moves it again if it disagrees.
@@ -51,7 +49,7 @@ Item {
         visible: false
         color: "transparent"
         border.width: 5
-        border.color: "white"
+        border.color: Theme.label
     }
 
     LinearGradient {
@@ -75,7 +73,7 @@ Item {
             horizontalAlignment: Text.AlignHCenter
             verticalAlignment: Text.AlignVCenter
             text: qsTr("DATA RATE")
-            color: "white"
+            color: Theme.label
             font.pointSize: serviceState._pointSize
         }
 
@@ -92,7 +90,7 @@ Item {
                 height: rates.height / 2
                 verticalAlignment: Text.AlignVCenter
                 text: qsTr("AVG. RATE")
-                color: "white"
+                color: Theme.label
                 font.pointSize: serviceState._pointSize
             }
 
@@ -115,7 +113,7 @@ Item {
                 height: rates.height / 2
                 verticalAlignment: Text.AlignVCenter
                 text: qsTr("MAX RATE")
-                color: "white"
+                color: Theme.label
                 font.pointSize: serviceState._pointSize
             }
 
@@ -154,7 +152,7 @@ Item {
         height: 10
         verticalAlignment: Text.AlignVCenter
         text: serviceState.stateText
-        color: "#a38d1c"
-        font.pointSize: 8
+        color: Theme.warning
+        font.pointSize: Theme.pointSmall
     }
 }

@@ -56,7 +56,7 @@ Item {
             anchors.horizontalCenter: parent.horizontalCenter
             text: qsTr("SORT BY")
             color: Theme.textAlt
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSmall
         }
 
         RadioButtonCustom {

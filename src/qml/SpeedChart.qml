@@ -1,14 +1,16 @@
 import QtQuick 2.12
 import QtCharts 2.3
 import QtGraphicalEffects 1.12
+import org.netvane.scenes 1.0
 
 // A bar chart of one speed over the last fifteen seconds. Once a second it
 // asks its owner for the current value (timerTrigered), takes it into the
 // window of samples, scales the axis and the unit to the largest sample and
 // publishes a weighted average and the maximum for the rate displays.
 //
-// All samples are kept in Mbps; only the bars and the axis are shown in the
-// chart's unit, which becomes Gbps from 100 Mbps on.
+// The arithmetic lives in SpeedSamples: the samples are kept in Mbps; only
+// the bars and the axis are shown in the chart's unit, which becomes Gbps
+// from 100 Mbps on.
 Item {
     id: speedChart
 
@@ -16,32 +18,13 @@ Item {
     property var value
     property string title: ""
     property int topBottomMargin: 0
-    property string roundedValue: "0.0"
-    property string maxValue: "0.0"
-    property string valueUnit: qsTr("Mbps")
-    property int valueDevider: 1
-    // The sampling period; the chart samples once a second.
-    property int sampleInterval: 1000
 
-    // The sample window, oldest first, in Mbps.
-    property var _samples: _idleWindow()
+    readonly property string roundedValue: speedChart._samples.roundedValue
+    readonly property string maxValue: speedChart._samples.maxValue
+    readonly property string valueUnit: speedChart._samples.gigabits ? qsTr("Gbps") : qsTr("Mbps")
+    readonly property int valueDevider: speedChart._samples.divider
 
-    // The chart's axes and bar set, for a look from outside.
-    readonly property alias _timeAxis: timeAxis
-    readonly property alias _valueAxis: valueAxis
-    readonly property alias _speedSet: speedSet
-    // The weight of position i (0 oldest, 14 newest) is (1/3)(2/3)^(14 - i):
-    // the newest second counts most, and together they add up to just under 1.
-    readonly property var _weights: {
-        var weights = []
-        for (var i = 0; i < _sampleCount; ++i)
-            weights.push((1 / 3) * Math.pow(2 / 3, _sampleCount - 1 - i))
-        return weights
-    }
-    readonly property int _sampleCount: 15
-    // An idle bar is not empty but a thin line.
-    readonly property real _idleSample: 0.01
-    readonly property color _figureColor: "#03cdf9"
+    readonly property color _figureColor: Theme.figure
     // The chart keeps this much room above and below the plot for half a
     // value label.
     readonly property int _axisLabelOverhang: 17
@@ -50,23 +33,10 @@ Item {
     // How far the chart view reaches above the item (see the view).
     readonly property int _viewOverreach: 40
 
-    signal timerTrigered()
+    // The sample window and its arithmetic.
+    readonly property SpeedSamples _samples: SpeedSamples {}
 
-    // The top of the value axis for a largest value x: the next step of
-    // 1, 2, 5, 10 times a power of ten strictly above x (1 gives 2, 5 gives
-    // 10, 45 gives 50).
-    function niceAxisMaximum(x) {
-        var divisions = 0
-        while (x >= 10) {
-            x /= 10
-            ++divisions
-        }
-        var leading = x < 1 ? "1" : x < 2 ? "2" : x < 5 ? "5" : "10"
-        var zeros = ""
-        for (var i = 0; i < divisions; ++i)
-            zeros += "0"
-        return Number(leading + zeros)
-    }
+    signal timerTrigered()
 
     // A time label of two centred lines, the number over "seconds": each
     // line is padded in front by half the difference to the longer line.
@@ -86,52 +56,13 @@ Item {
     // One sampling step; the timer calls it every second.
     function tick() {
         speedChart.timerTrigered()
-
-        var sample = Number(speedChart.value)
-        if (!isFinite(sample) || sample === 0)
-            sample = _idleSample
-        var samples = _samples.slice(1)
-        samples.push(sample)
-
-        var largest = Math.max.apply(Math, samples)
-        var average = 0
-        for (var i = 0; i < samples.length; ++i)
-            average += samples[i] * _weights[i]
-
-        // From 100 Mbps on the chart counts in Gbps; the published maximum
-        // and average stay in Mbps, the rate displays divide them.
-        var unit = qsTr("Mbps")
-        var devider = 1
-        var scaled = largest
-        if (largest >= 100) {
-            unit = qsTr("Gbps")
-            devider = 1000
-            scaled = largest / 1000
-        }
-
-        _samples = samples
-        maxValue = largest.toFixed(1)
-        roundedValue = average.toFixed(1)
-        valueUnit = unit
-        valueDevider = devider
-        valueAxis.max = niceAxisMaximum(scaled)
-        var bars = []
-        for (var k = 0; k < samples.length; ++k)
-            bars.push(Math.max(samples[k] / devider, _idleSample))
-        speedSet.values = bars
-    }
-
-    function _idleWindow() {
-        var samples = []
-        for (var i = 0; i < _sampleCount; ++i)
-            samples.push(_idleSample)
-        return samples
+        speedChart._samples.add(Number(speedChart.value))
     }
 
     Timer {
         id: sampleTimer
 
-        interval: speedChart.sampleInterval
+        interval: 1000
         repeat: true
         running: true
         onTriggered: speedChart.tick()
@@ -147,7 +78,7 @@ Item {
         visible: false
         color: "transparent"
         border.width: 5
-        border.color: "lightgrey"
+        border.color: Theme.text
     }
 
     LinearGradient {
@@ -202,12 +133,12 @@ Item {
                 id: valueAxis
 
                 min: 0
-                max: 1
+                max: speedChart._samples.axisMaximum
                 tickCount: 5
                 lineVisible: false
                 gridVisible: false
                 labelsColor: speedChart._figureColor
-                labelsFont.pointSize: 8
+                labelsFont.pointSize: Theme.pointSmall
             }
 
             BarSet {
@@ -216,7 +147,7 @@ Item {
                 label: "Speed"
                 color: speedChart._figureColor
                 borderColor: speedChart._figureColor
-                values: speedChart._idleWindow()
+                values: speedChart._samples.bars
             }
         }
     }
@@ -228,8 +159,8 @@ Item {
         anchors.horizontalCenter: parent.horizontalCenter
         y: 20
         text: speedChart.title + " " + speedChart.valueUnit
-        color: "white"
-        font.pixelSize: 14
+        color: Theme.label
+        font.pixelSize: Theme.textNormal
     }
 
     Row {
@@ -247,14 +178,14 @@ Item {
             Text {
                 text: speedChart.timeLabel(modelData)
                 color: speedChart._figureColor
-                font.pointSize: 8
+                font.pointSize: Theme.pointSmall
             }
         }
 
         Text {
             text: qsTr("NOW")
             color: speedChart._figureColor
-            font.pointSize: 8
+            font.pointSize: Theme.pointSmall
         }
     }
 }

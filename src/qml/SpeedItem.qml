@@ -9,7 +9,7 @@ Item {
     property real speedLimit: 0
     property real actualSpeed: 0
     property string valueText
-    property int valueTextSize: 7
+    property int valueTextSize: Theme.textBar
 
     // The value as drawn: it follows actualSpeed over two seconds.
     property real _shownSpeed: speedItem.actualSpeed
@@ -38,10 +38,7 @@ Item {
         implicitWidth: 150
         implicitHeight: 20
         radius: 2
-        gradient: Gradient {
-            GradientStop { position: 0.0; color: "#555" }
-            GradientStop { position: 1.0; color: "#111" }
-        }
+        gradient: Theme.barTrack
     }
 
     Rectangle {
@@ -54,11 +51,7 @@ Item {
         width: Math.round(speedItem.width * speedItem._shownRatio)
         radius: 2
         visible: width > 0
-        gradient: Gradient {
-            GradientStop { position: 0.0; color: "lightgrey" }
-            GradientStop { position: 0.5; color: "#666" }
-            GradientStop { position: 1.0; color: "lightgrey" }
-        }
+        gradient: Theme.barFill
     }
 
     Text {
@@ -69,7 +62,7 @@ Item {
         anchors.leftMargin: 3
         anchors.verticalCenter: parent.verticalCenter
         text: speedItem.valueText
-        color: "white"
+        color: Theme.label
         font.pixelSize: speedItem.valueTextSize
     }
 }

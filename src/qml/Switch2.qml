@@ -18,9 +18,9 @@ T.Switch {
         width: switch2.width
         height: switch2.height
         radius: 12
-        color: switch2.checked ? "#03CDF9" : "#999A9E"
+        color: switch2.checked ? Theme.switchTrackOn : Theme.switchTrackOff
         border.width: 2
-        border.color: switch2.checked ? "#00A7CD" : "#747D83"
+        border.color: switch2.checked ? Theme.switchTrackEdgeOn : Theme.switchTrackEdgeOff
 
         Rectangle {
             id: knob
@@ -31,9 +31,9 @@ T.Switch {
             radius: 12
             x: switch2.checked ? switch2.width - switch2._knobSize : 0
             anchors.verticalCenter: parent.verticalCenter
-            color: switch2.checked ? "#0C3D5B" : "#444547"
+            color: switch2.checked ? Theme.switchKnobOn : Theme.switchKnobOff
             border.width: 2
-            border.color: switch2.checked ? "#103C57" : "#33373B"
+            border.color: switch2.checked ? Theme.switchKnobEdgeOn : Theme.switchKnobEdgeOff
 
             // The knob slides, except while the finger holds the switch.
             Behavior on x {

@@ -29,7 +29,7 @@ Item {
         anchors.verticalCenter: parent.verticalCenter
         text: tableHeaderItem.text.toUpperCase()
         color: Theme.text
-        font.pixelSize: 14
+        font.pixelSize: Theme.textNormal
     }
 
     Image {

@@ -19,6 +19,9 @@ FocusScope {
     property QtObject launcher: Launcher {}
     // How long the completion text stays before the window closes.
     property alias closeDelay: closeTimer.interval
+    // The main window (first launch, update checks) and its tray icon.
+    property QtObject mainWindow: rootWindow
+    property QtObject tray: sysTray
 
     // True while the window itself sends a state, so that it ignores it.
     property bool _sending: false
@@ -29,7 +32,6 @@ FocusScope {
     property bool _linksShown: true
     property bool _barShown: true
 
-    readonly property bool _hasWindow: typeof rootWindow !== "undefined"
     readonly property string _newVersionText: qsTr("A new version of Kestrix Command Center is available.")
 
     signal setVisible(bool visible)
@@ -72,11 +74,8 @@ FocusScope {
             updateWindow.setVisible(false)
             break
         case "stateNewVersionFound":
-            var firstLaunch = _hasWindow ? rootWindow.isFirstLaunch : false
-            var updateEnabled = _hasWindow ? rootWindow.isUpdateEnable : true
-            updateWindow.setVisible(!firstLaunch && updateEnabled)
-            if (typeof sysTray !== "undefined")
-                sysTray.message(qsTr("KCMD new info"), _newVersionText)
+            updateWindow.setVisible(!updateWindow.mainWindow.isFirstLaunch && updateWindow.mainWindow.isUpdateEnable)
+            updateWindow.tray.message(qsTr("KCMD new info"), _newVersionText)
             break
         case "stateDownloadingFinished":
             updateWindow.launcher.launch(appController.updateExecuteCommand)
@@ -167,8 +166,8 @@ FocusScope {
         horizontalAlignment: Text.AlignHCenter
         wrapMode: Text.WordWrap
         text: ""
-        color: "lightgray"
-        font.pixelSize: 18
+        color: Theme.textAlt
+        font.pixelSize: Theme.textLarge
     }
 
     C2.ProgressBar {
@@ -193,10 +192,7 @@ FocusScope {
             implicitWidth: 150
             implicitHeight: 20
             radius: 2
-            gradient: Gradient {
-                GradientStop { position: 0.0; color: "#555" }
-                GradientStop { position: 1.0; color: "#111" }
-            }
+            gradient: Theme.barTrack
         }
 
         contentItem: Item {
@@ -205,11 +201,7 @@ FocusScope {
                 width: progressBar.visualPosition * parent.width
                 height: parent.height
                 radius: 2
-                gradient: Gradient {
-                    GradientStop { position: 0.0; color: "lightgrey" }
-                    GradientStop { position: 0.5; color: "#666" }
-                    GradientStop { position: 1.0; color: "lightgrey" }
-                }
+                gradient: Theme.barFill
             }
         }
     }
@@ -223,7 +215,7 @@ FocusScope {
         anchors.bottom: parent.bottom
         anchors.margins: 10
         text: qsTr("Cancel")
-        font.pixelSize: 18
+        font.pixelSize: Theme.textLarge
         KeyNavigation.tab: installLink
         onLinkCLicked: updateWindow.canselPressed()
     }
@@ -237,7 +229,7 @@ FocusScope {
         anchors.bottom: parent.bottom
         anchors.margins: 10
         text: qsTr("Download and install")
-        font.pixelSize: 18
+        font.pixelSize: Theme.textLarge
         KeyNavigation.tab: cancelLink
         onLinkCLicked: {
             appController.sendUpdateStateQml(LibClient.UPDATE_STATE_NEW_VERSION_ACCEPTED)

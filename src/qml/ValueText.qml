@@ -7,7 +7,7 @@ Item {
 
     property alias text: label.text
     property alias value: valueLabel.text
-    property color color: "lightgrey"
+    property color color: Theme.text
 
     implicitHeight: label.contentHeight
     height: label.contentHeight
@@ -19,7 +19,7 @@ Item {
         anchors.left: parent.left
         anchors.verticalCenter: parent.verticalCenter
         color: valueText.color
-        font.pixelSize: 12
+        font.pixelSize: Theme.textSmall
     }
 
     Text {
@@ -32,6 +32,6 @@ Item {
         horizontalAlignment: Text.AlignRight
         elide: Text.ElideRight
         color: valueText.color
-        font.pixelSize: 12
+        font.pixelSize: Theme.textSmall
     }
 }

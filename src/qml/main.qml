@@ -200,7 +200,7 @@ ApplicationWindow {
             verticalOffset: 4
             radius: 10
             samples: 16
-            color: "#80000000"
+            color: Theme.shadow
             cached: true
         }
 

@@ -1,8 +1,5 @@
 import QtQuick 2.12
-import QtQuick.Window 2.12
 
-// Deliberately broken: an unknown type and an unclosed block.
-Window {
-    visible: true
-    NoSuchItem {
-        width: 
+// Deliberately broken: a type that does not exist.
+NoSuchItem {
+}

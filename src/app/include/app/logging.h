@@ -1,12 +1,16 @@
 #pragma once
 
 #include <QDateTime>
+#include <QLoggingCategory>
 #include <QString>
 #include <QtGlobal>
 
+/// The application shell's diagnostics.
+Q_DECLARE_LOGGING_CATEGORY(lcApp)
+
 /// The optional log file: started with -d, every message becomes one
 /// time-stamped line in logs/MM-dd__hh-mm.log under the working directory,
-/// and on standard error.
+/// and on standard error. The line carries no category: its format is fixed.
 namespace logging {
 
 /// The file name for a start at @p when: "MM-dd__hh-mm.log".

@@ -18,6 +18,7 @@ struct NativeWindowMessage {
 
 /// Watches the native message stream for the restore message a second start
 /// sends, and turns it into restoreWindow().
+/// On Linux only the restore channel feeds it, through handleMessage(): no native event has that type here.
 class NativeEventFilter : public QObject, public QAbstractNativeEventFilter {
     Q_OBJECT
 

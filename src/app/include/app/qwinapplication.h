@@ -8,9 +8,10 @@
 class NativeEventFilter;
 class RestoreServer;
 
-/// The application object: watches the native message stream (and the
-/// restore channel) for the restore message of a second start and turns it
-/// into restoreWindow().
+/// The application object: scales with the desktop, names the program's icon
+/// and desktop entry, and hands the restore message of a second start to its
+/// NativeEventFilter, which turns it into restoreWindow().
+/// On Linux only the restore channel feeds it: no native event carries that message here.
 class QWinApplication : public QApplication {
     Q_OBJECT
 
@@ -21,7 +22,8 @@ public:
     QWinApplication(int& argc, char** argv);
     ~QWinApplication() override;
 
-    /// Starts listening on the restore channel @p name.
+    /// Starts listening on the restore channel @p name; what arrives there
+    /// goes to the filter.
     void listenForRestore(const QString& name);
 
     NativeEventFilter* nativeFilter() const { return m_filter.get(); }

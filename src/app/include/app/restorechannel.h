@@ -4,8 +4,6 @@
 #include <QObject>
 #include <QString>
 
-class NativeEventFilter;
-
 /// The way a second start reaches the running instance: a local socket in
 /// the user's runtime directory. The running instance listens; a second
 /// start sends the restore message number and waits until it was handled.
@@ -13,17 +11,22 @@ class RestoreServer : public QObject {
     Q_OBJECT
 
 public:
-    /// Listens on @p name and hands every message to @p filter. A socket left
-    /// behind by a killed instance is removed once a connection to it is refused.
-    RestoreServer(const QString& name, NativeEventFilter* filter, QObject* parent = nullptr);
+    /// Listens on @p name. A socket left behind by a killed instance is
+    /// removed once a connection to it is refused; a live listener's is left
+    /// alone (and this server does not listen).
+    explicit RestoreServer(const QString& name, QObject* parent = nullptr);
 
     bool isListening() const { return m_server.isListening(); }
+
+signals:
+    /// A second start sent @p message. The sender gets its answer once the
+    /// (directly connected) receivers have returned.
+    void messageReceived(quint32 message);
 
 private:
     void onNewConnection();
 
     QLocalServer m_server;
-    NativeEventFilter* m_filter;
 };
 
 namespace restorechannel {

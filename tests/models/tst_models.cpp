@@ -1,0 +1,150 @@
+// The presentation models: OverviewModel and the sorting and filtering
+// proxies the scenes stack on it, each kept honest by QAbstractItemModelTester.
+
+#include "models/overviewmodel.h"
+#include "models/sortfilterproxymodel.h"
+
+#include <QAbstractItemModelTester>
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+using M = OverviewModel;
+using Proxy = std::unique_ptr<SortFilterProxyModel>;
+
+namespace {
+
+constexpr auto App = AppItem::APP_TYPE_APPLICATION;
+constexpr auto Site = AppItem::APP_TYPE_SITE;
+
+QSharedPointer<AppItem> makeItem(quint32 id, const QString& name, int priority = 3, bool pin = false,
+                                 AppItem::AppType type = App)
+{
+    auto item = QSharedPointer<AppItem>::create(id);
+    item->setType(type);
+    item->setName(name);
+    item->setPriority(priority);
+    item->setPin(pin);
+    return item;
+}
+
+QStringList names(const QAbstractItemModel& model)
+{
+    QStringList result;
+    for (int row = 0; row < model.rowCount(); ++row)
+        result << model.index(row, 0).data(M::AppNameRole).toString();
+    return result;
+}
+
+// Declared in QML as the scenes declare it, over the context property @p name.
+Proxy qmlProxy(QQmlEngine& engine, const QString& name, QObject* source, const QString& properties)
+{
+    engine.rootContext()->setContextProperty(name, source);
+    QQmlComponent component(&engine);
+    component.setData(QStringLiteral("import org.netvane.data 1.0\nSortFilterProxyModel { source: %1; %2 }").arg(name, properties).toUtf8(), QUrl());
+    Proxy proxy(qobject_cast<SortFilterProxyModel*>(component.create()));
+    if (!proxy)
+        qWarning() << component.errorString();
+    return proxy;
+}
+
+} // namespace
+
+class TestModels : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        qmlRegisterType<SortFilterProxyModel>("org.netvane.data", 1, 0, "SortFilterProxyModel");
+    }
+
+    // The service's reports keep what the user set; set() reaches the row
+    // through the index also after removals, and always announces.
+    void changeRemoveAndSet()
+    {
+        M model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        for (quint32 id = 1; id <= 4; ++id)
+            model.add(makeItem(id, QStringLiteral("app%1").arg(id)));
+        model.add(makeItem(3, QStringLiteral("site3"), 3, false, Site));
+        QCOMPARE(model.rowCount(model.index(0)), 0);   // a list: rows have no children
+
+        model.set(3, App, true, 1);
+        model.change(makeItem(3, QStringLiteral("renamed"), 4, false));
+        QCOMPARE(model.index(2).data(M::AppNameRole).toString(), QStringLiteral("renamed"));
+        QCOMPARE(model.index(2).data(M::PinRole).toBool(), true);
+        QCOMPARE(model.index(2).data(M::PriorityRole).toInt(), 1);
+
+        model.remove(1, App);
+        model.remove(3, Site);
+        model.add(makeItem(1, QStringLiteral("back")));
+        QSignalSpy changed(&model, &M::dataChanged);
+        QSignalSpy announced(&model, &M::appChanged);
+        for (const auto& [id, row] : QVector<QPair<uint, int>>{{2, 0}, {3, 1}, {4, 2}, {1, 3}, {1, 3}}) {
+            model.set(id, App, false, 2);
+            QCOMPARE(changed.takeLast().at(0).toModelIndex().row(), row);
+            QCOMPARE(announced.takeLast().at(0).value<QSharedPointer<AppItem>>(), model.itemAt(row));
+        }
+        model.set(3, Site, false, 2);   // gone: nothing at all
+        QCOMPARE(changed.count() + announced.count(), 0);
+    }
+
+    void pinnedFirstAndEveryOrderWriteSorts()
+    {
+        M model;
+        for (const auto& [id, name, pin] : QVector<std::tuple<quint32, QString, bool>>{
+                 {1, "Bravo", false}, {2, "Delta", false}, {3, "Alpha", true}, {4, "Charlie", false}, {5, "Echo", true}})
+            model.add(makeItem(id, name, 3, pin));
+        QQmlEngine engine;
+        const Proxy proxy = qmlProxy(engine, QStringLiteral("apps"), &model, QStringLiteral("sortRoleInt: 264; sortOrder: Qt.AscendingOrder"));
+        QAbstractItemModelTester tester(proxy.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(names(*proxy), (QStringList{"Alpha", "Echo", "Bravo", "Charlie", "Delta"}));
+        proxy->setSortOrder(Qt::DescendingOrder);
+        QCOMPARE(names(*proxy), (QStringList{"Echo", "Alpha", "Delta", "Charlie", "Bravo"}));
+        model.itemAt(1)->setName(QStringLiteral("Aaron"));   // changed without a signal
+        proxy->setSortOrder(Qt::DescendingOrder);            // the same order sorts again
+        QCOMPARE(names(*proxy), (QStringList{"Echo", "Alpha", "Charlie", "Bravo", "Aaron"}));
+    }
+
+    // A row of the grid: ordinary applications, then one level ("^3$"),
+    // sorted; get() hands a row to QML with every value as a string.
+    void levelChainAndGet()
+    {
+        M model;
+        model.add(makeItem(4000000000u, QStringLiteral("Mail"), 3, true));   // ids are unsigned
+        model.add(makeItem(2, QStringLiteral("Player"), 13));
+        model.add(makeItem(3, QStringLiteral("Browser"), 2));
+        model.add(makeItem(4, QStringLiteral("Updater"), 3));
+        model.itemAt(3)->setProcessClass(1);
+        QQmlEngine engine;
+        const Proxy visible = qmlProxy(engine, QStringLiteral("apps"), &model, QStringLiteral("filterRoleInt: 265; filterString: \"0\""));
+        const Proxy normal = qmlProxy(engine, QStringLiteral("visibleApps"), visible.get(),
+                                      QStringLiteral("filterRoleInt: 258; filterString: \"^3$\"; sortRoleInt: 264; sortOrder: Qt.AscendingOrder"));
+        QVERIFY(visible && normal);
+        QAbstractItemModelTester tester(normal.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(names(*normal), QStringList{"Mail"});
+
+        QSignalSpy counted(normal.get(), &SortFilterProxyModel::countChanged);
+        model.set(2, App, false, 3);
+        model.set(3, App, false, 3);
+        QCOMPARE(names(*normal), (QStringList{"Mail", "Browser", "Player"}));
+        QCOMPARE(counted.count(), 2);
+        const QJSValue first = normal->get(0);
+        for (const QByteArray& role : model.roleNames())
+            QVERIFY2(first.property(QString::fromUtf8(role)).isString(), role.constData());
+        QCOMPARE(first.property(QStringLiteral("pin")).toString(), QStringLiteral("true"));
+        QCOMPARE(first.property(QStringLiteral("appId")).toString(), QStringLiteral("4000000000"));
+        QVERIFY(normal->get(3).property(QStringLiteral("appId")).isUndefined());
+        model.remove(4000000000u, App);
+        QCOMPARE(names(*normal), (QStringList{"Browser", "Player"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestModels)
+#include "tst_models.moc"
