@@ -172,6 +172,7 @@ public:
     {
         client.setObjectDirectory(dir.path());
         client.setTickSource(frozenTick, nullptr);
+        client.setMutexWaitLimit(5);   // as the program's LibClient sets it
         if (client.vlcommRegister(&callback) != 0)
             return false;
         // The first poll takes everything over and sees the heartbeat.
