@@ -158,8 +158,12 @@ ApplicationWindow {
         }
 
         onMessageClicked: rootWindow._showWindow()
+        // A click shows the window: StatusNotifier trays report every click
+        // as a Trigger and never a double click. XEmbed trays report a
+        // double click as a Trigger and a DoubleClick; showing twice is
+        // harmless.
         onActivated: {
-            if (reason === Platform.SystemTrayIcon.DoubleClick)
+            if (reason === Platform.SystemTrayIcon.Trigger || reason === Platform.SystemTrayIcon.DoubleClick)
                 rootWindow._showWindow()
         }
 

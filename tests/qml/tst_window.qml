@@ -1,5 +1,6 @@
 import QtQuick 2.12
 import QtTest 1.12
+import Qt.labs.platform 1.1 as Platform
 import org.netvane.data 1.0
 
 // The main window from its first start to its end: the getting-started help
@@ -108,6 +109,23 @@ TestCase {
             mouseClick(child("windowCloseButton"))
         }
         compare(calls, ["stream false", "update " + LibClient.UPDATE_STATE_DISABLED, "quit"])
+    }
+
+    // StatusNotifier trays report a click as a Trigger, never a double click.
+    function test_trayClickShowsTheWindow_data() {
+        return [
+            { tag: "click", reason: Platform.SystemTrayIcon.Trigger, shown: true },
+            { tag: "double click", reason: Platform.SystemTrayIcon.DoubleClick, shown: true },
+            { tag: "context menu", reason: Platform.SystemTrayIcon.Context, shown: false }
+        ]
+    }
+
+    function test_trayClickShowsTheWindow(data) {
+        testSupport.storeSetting("isFirstRun", false)
+        startWindow()
+        window.hide()
+        child("sysTray").activated(data.reason)
+        compare(window.visible, data.shown)
     }
 
     Component { id: startUpProbe; StartUp {} }
