@@ -111,6 +111,24 @@ TestCase {
         compare(calls, ["stream false", "update " + LibClient.UPDATE_STATE_DISABLED, "quit"])
     }
 
+    // A grid built anew (after the list) sorts as its label says.
+    function test_gridSortAgreesWithItsLabelAfterTheList() {
+        testSupport.storeSetting("isFirstRun", false)
+        testSupport.storeSetting("gridSortedRole", OverviewModel.DownloadSpeedRole)
+        testSupport.storeSetting("gridSortedOrder", Qt.DescendingOrder)
+        testSupport.clearItems()
+        appController.streamControlEnabled = true
+        testSupport.addItem(1, 1, "alpha", 1, false, 0, 0, 10)
+        testSupport.addItem(2, 1, "bravo", 1, false, 0, 0, 30)
+        startWindow()
+        mouseClick(child("listButton"))
+        mouseClick(child("gridButton"))
+        compare(child("header").sortText, child("downloadButton").text)
+        var tiles = findChild(child("criticalRow"), "tileList")
+        tiles.forceLayout()
+        compare([0, 1].map(function (i) { return tiles.itemAtIndex(i).tile.displayedName }), ["BRAVO", "ALPHA"])
+    }
+
     // StatusNotifier trays report a click as a Trigger, never a double click.
     function test_trayClickShowsTheWindow_data() {
         return [
