@@ -88,6 +88,13 @@ FocusScope {
         _takeFocus()
     }
 
+    // An offer that came before the window (the controller polls once
+    // before the scenes exist) counts as just arrived.
+    function _takeStandingOffer() {
+        if (appController.updateState === LibClient.UPDATE_STATE_NEW_VERSION_DETECTED)
+            _enter("stateNewVersionFound")
+    }
+
     // The right-hand link takes the focus while the links are shown;
     // otherwise the window keeps it, so that Escape still reaches the popup.
     function _takeFocus() {
@@ -104,6 +111,9 @@ FocusScope {
     state: "stateNoNewVersion"
 
     onVisibleChanged: _takeFocus()
+    // Later, when the main window around it is complete too: whether this is
+    // the first launch is known, and the stored update choice has been told.
+    Component.onCompleted: Qt.callLater(updateWindow._takeStandingOffer)
 
     states: [
         State {

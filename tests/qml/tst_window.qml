@@ -53,6 +53,7 @@ TestCase {
     function init() {
         testSupport.clearSettings()
         autostart(false)
+        appController.updateState = LibClient.UPDATE_STATE_NO_NEW_VERSION
         calls = []
     }
 
@@ -74,23 +75,30 @@ TestCase {
         verify(!autostart(), "only the first start registers the program")
     }
 
+    // An offer that came before the window is not written over, but shown.
     function test_storedUpdateChoiceIsSentOncePerStart_data() {
+        var none = LibClient.UPDATE_STATE_NO_NEW_VERSION, off = LibClient.UPDATE_STATE_DISABLED
+        var offer = LibClient.UPDATE_STATE_NEW_VERSION_DETECTED
         return [
-            { tag: "checks off", stored: false, sent: LibClient.UPDATE_STATE_DISABLED,
-              changed: LibClient.UPDATE_STATE_NO_NEW_VERSION },
-            { tag: "checks on", stored: true, sent: LibClient.UPDATE_STATE_NO_NEW_VERSION,
-              changed: LibClient.UPDATE_STATE_DISABLED }
+            { tag: "checks off", stored: false, standing: none, sent: [off], shown: false },
+            { tag: "checks on", stored: true, standing: none, sent: [none], shown: false },
+            { tag: "checks off, an offer standing", stored: false, standing: offer, sent: [off], shown: false },
+            { tag: "checks on, an offer standing", stored: true, standing: offer, sent: [], shown: true }
         ]
     }
 
     function test_storedUpdateChoiceIsSentOncePerStart(data) {
+        testSupport.storeSetting("isFirstRun", false)
         testSupport.storeSetting("isUpdateEnable", data.stored)
+        appController.updateState = data.standing
         startWindow()
-        compare(calls, ["update " + data.sent])
+        wait(50)   // what the window leaves for later
+        compare(calls, data.sent.map(function (state) { return "update " + state }))
+        compare(child("popupUpdate").visible, data.shown)
         // A change in the settings popup is stored and told at once.
         calls = []
         child("appSettings").updateEnable = !data.stored
-        compare(calls, ["update " + data.changed])
+        compare(calls, ["update " + (data.stored ? LibClient.UPDATE_STATE_DISABLED : LibClient.UPDATE_STATE_NO_NEW_VERSION)])
         tryVerify(function () { return String(testSupport.storedSetting("isUpdateEnable")) === String(!data.stored) }, 3000)
     }
 
