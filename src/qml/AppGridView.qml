@@ -46,7 +46,7 @@ Column {
         height: appGridView._rowHeight
         priority: 3
         priorityText: qsTr("NORMAL PRIORITY APPS")
-        popupText: qsTr("Choosing the NORMAL PRIORITY level provides moderate bandwidth usage for for use with social media applications.")
+        popupText: qsTr("Choosing the NORMAL PRIORITY level provides moderate bandwidth usage for use with social media applications.")
         sortColumn: appGridView.sortColumn
         sortOrder: appGridView.sortOrder
     }

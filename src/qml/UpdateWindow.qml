@@ -75,7 +75,7 @@ FocusScope {
             break
         case "stateNewVersionFound":
             updateWindow.setVisible(!updateWindow.mainWindow.isFirstLaunch && updateWindow.mainWindow.isUpdateEnable)
-            updateWindow.tray.message(qsTr("KCMD new info"), _newVersionText)
+            updateWindow.tray.message(qsTr("Kestrix Command Center: update available"), _newVersionText)
             break
         case "stateDownloadingFinished":
             updateWindow.launcher.launch(appController.updateExecuteCommand)
