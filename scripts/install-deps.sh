@@ -2,8 +2,9 @@
 # Installs every Debian 12 package the Kestrix Command Center needs to build,
 # run and test: compilers and CMake, Qt 5.15 with the QML modules the scenes
 # import, the translation tools, the font of the images rendered at build
-# time, Google Benchmark, clang for the fuzz target, and Xvfb with Mesa for
-# the headless QML tests.
+# time, Google Benchmark, clang for the fuzz target, Xvfb with Mesa for
+# the headless QML tests, and nftables and iproute2 for the service's Linux
+# backend.
 set -euo pipefail
 
 packages=(
@@ -24,8 +25,12 @@ packages=(
     qml-module-qtcharts qml-module-qtgraphicaleffects
     qml-module-qt-labs-settings qml-module-qt-labs-platform
     qml-module-qttest
-    # headless display for the QML tests and screenshots
-    xvfb xauth libgl1-mesa-dri
+    # headless display for the QML tests and screenshots; xprop and xwininfo
+    # for the end-to-end test's look at the window
+    xvfb xauth libgl1-mesa-dri x11-utils
+    # kestrix-service's Linux backend: libnftables, tc and ip; nft, nsenter
+    # and findmnt for its tests in network namespaces
+    libnftables-dev nftables iproute2 util-linux
 )
 
 # With --if-missing, apt is only run when a package is not installed yet, so

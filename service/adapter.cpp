@@ -216,9 +216,11 @@ Adapter demoAdapter()
     return adapter;
 }
 
-Adapter discoverAdapter(const HostPaths& paths)
+Adapter discoverAdapter(const HostPaths& paths, const std::string& wanted)
 {
-    const DefaultRoute route = parseDefaultRoute(readFile(paths.procNet + "/route"));
+    DefaultRoute route = parseDefaultRoute(readFile(paths.procNet + "/route"));
+    if (!wanted.empty() && wanted != route.interface)
+        route = {wanted, {}};
     std::string interface = route.interface;
     if (interface.empty()) {
         for (const std::string& name : interfacesIn(paths.sysClassNet)) {

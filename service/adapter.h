@@ -54,9 +54,10 @@ bool arpEntryComplete(const std::string& arpText, const std::string& address);
 // 1 (the maker's own) when none of the known vendors matches.
 std::uint32_t vendorFromPciSubsystem(const std::string& subsystemVendor);
 
-// Finds the adapter: the default route's interface, else the first
-// non-loopback interface that is up, else the demo adapter.
-Adapter discoverAdapter(const HostPaths& paths = HostPaths());
+// Finds the adapter: @p interface when given, else the default route's
+// interface, else the first non-loopback interface that is up, else the
+// demo adapter.
+Adapter discoverAdapter(const HostPaths& paths = HostPaths(), const std::string& interface = std::string());
 
 // The clearly fake adapter used when the host has none.
 Adapter demoAdapter();

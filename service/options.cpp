@@ -27,11 +27,20 @@ std::string usage(const char* program)
 {
     return std::string("Usage: ") + program + R"( [options]
 
-The stand-in traffic service of the Kestrix Command Center. It creates the
-shared regions, the link mutex and the events in the object directory
+The traffic service of the Kestrix Command Center. It creates the shared
+regions, the link mutex and the events in the object directory
 ($KESTRIX_IPC_DIR, else /dev/shm), publishes the host's network adapter and
-demo traffic, and takes over what the command center writes.
+its traffic, and takes over what the command center writes.
 
+  --backend demo|linux      demo traffic (default), or the applications of
+                            this machine measured and shaped in the kernel
+                            (needs CAP_NET_ADMIN)
+  --interface IF            linux: the adapter (default: the default route's)
+  --cgroup-root DIR         linux: where applications are found (default:
+                            the cgroup v2 mount)
+  --state-dir DIR           linux: where priorities and pins are kept
+                            (default: $STATE_DIRECTORY, else /var/lib/kestrix)
+  --mark-mask HEX           linux: the mark bits it may use (default ff000000)
   --demo                    publish demo applications and sites (default)
   --no-demo                 publish the adapter only
   --seed N                  seed of the demo traffic (default 1)
@@ -41,8 +50,10 @@ demo traffic, and takes over what the command center writes.
   --nic-state CODE          report adapter state CODE (0 ready .. 6)
   --vendor ID               report vendor ID (1 .. 11)
   --fake-adapter            report the demo adapter, not the host's
-  --down-limit KBPS         initial download limit (default 80000, 0 none)
-  --up-limit KBPS           initial upload limit (default 20000, 0 none)
+  --down-limit KBPS         initial download limit (default 80000, 0 none;
+                            with --backend linux: 0)
+  --up-limit KBPS           initial upload limit (default 20000, 0 none;
+                            with --backend linux: 0)
   --inactive                start with prioritisation off
   --offer-update SECONDS    offer a new version after SECONDS
   --fail-update             let the offered download fail
@@ -62,12 +73,17 @@ SIGTERM and SIGINT end it without removing the objects.
 bool parseOptions(int argc, char** argv, Options& options, std::string& error)
 {
     enum {
-        kDemo = 1000, kNoDemo, kSeed, kApps, kSites, kChurn, kNicState, kVendor, kFake,
+        kDemo = 1000, kBackend, kInterface, kCgroupRoot, kStateDir, kMarkMask, kNoDemo, kSeed, kApps, kSites, kChurn, kNicState, kVendor, kFake,
         kDownLimit, kUpLimit, kInactive, kOffer, kFail, kDownload, kStall, kHeartbeat, kTick,
         kIconDir, kMode, kCleanup, kHelp,
     };
     static const option longOptions[] = {
         {"demo", no_argument, nullptr, kDemo},
+        {"backend", required_argument, nullptr, kBackend},
+        {"interface", required_argument, nullptr, kInterface},
+        {"cgroup-root", required_argument, nullptr, kCgroupRoot},
+        {"state-dir", required_argument, nullptr, kStateDir},
+        {"mark-mask", required_argument, nullptr, kMarkMask},
         {"no-demo", no_argument, nullptr, kNoDemo},
         {"seed", required_argument, nullptr, kSeed},
         {"apps", required_argument, nullptr, kApps},
@@ -91,6 +107,7 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
         {"help", no_argument, nullptr, kHelp},
         {nullptr, 0, nullptr, 0},
     };
+    bool downGiven = false, upGiven = false;
     optind = 0;   // 0, not 1: also resets getopt's position inside a group like -xh
     opterr = 0;
     for (;;) {
@@ -111,6 +128,25 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
         };
         switch (option) {
         case kDemo: options.demo = true; break;
+        case kBackend:
+            if (!check(std::string(optarg) == "demo" || std::string(optarg) == "linux"))
+                return false;
+            options.backend = optarg;
+            break;
+        case kInterface: options.interface = optarg; break;
+        case kCgroupRoot: options.cgroupRoot = optarg; break;
+        case kStateDir: options.stateDirectory = optarg; break;
+        case kMarkMask: {
+            // Contiguous bits, at least eight of them: room for 255 applications.
+            char* end = nullptr;
+            const unsigned long mask = std::strtoul(optarg, &end, 16);
+            const unsigned long low = mask & (~mask + 1);
+            if (!check(end != optarg && *end == '\0' && mask <= 0xFFFFFFFFul && mask != 0
+                       && ((mask + low) & mask) == 0 && __builtin_popcountl(mask) >= 8))
+                return false;
+            options.markMask = static_cast<std::uint32_t>(mask);
+            break;
+        }
         case kNoDemo: options.demo = false; break;
         case kSeed: if (!whole(0, 1e18)) return false; options.seed = static_cast<std::uint64_t>(value); break;
         case kApps: if (!whole(0, 100000)) return false; options.apps = static_cast<int>(value); break;
@@ -119,8 +155,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
         case kNicState: if (!whole(0, 0x7FFFFFFF)) return false; options.nicState = static_cast<int>(value); break;
         case kVendor: if (!whole(0, 0x7FFFFFFF)) return false; options.vendor = static_cast<int>(value); break;
         case kFake: options.fakeAdapter = true; break;
-        case kDownLimit: if (!whole(0, 0xFFFFFFFF)) return false; options.downLimit = static_cast<std::uint32_t>(value); break;
-        case kUpLimit: if (!whole(0, 0xFFFFFFFF)) return false; options.upLimit = static_cast<std::uint32_t>(value); break;
+        case kDownLimit: if (!whole(0, 0xFFFFFFFF)) return false; options.downLimit = static_cast<std::uint32_t>(value); downGiven = true; break;
+        case kUpLimit: if (!whole(0, 0xFFFFFFFF)) return false; options.upLimit = static_cast<std::uint32_t>(value); upGiven = true; break;
         case kInactive: options.active = false; break;
         case kOffer: if (!number(0, 1e6)) return false; options.offerUpdate = value; break;
         case kFail: options.failUpdate = true; break;
@@ -154,6 +190,11 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             }
             return false;
         }
+    }
+    // The real network is not shaped unless asked to.
+    if (options.backend == "linux") {
+        options.downLimit = downGiven ? options.downLimit : 0;
+        options.upLimit = upGiven ? options.upLimit : 0;
     }
     if (optind < argc) {
         error = std::string("unexpected argument '") + argv[optind] + "'";

@@ -8,6 +8,11 @@
 namespace demo {
 
 struct Options {
+    std::string backend = "demo";     // "demo" or "linux"
+    std::string interface;            // linux: the adapter; empty: the default route's
+    std::string cgroupRoot;           // linux: where applications are found; empty: the cgroup2 mount
+    std::string stateDirectory;       // linux: priorities and pins; empty: $STATE_DIRECTORY, else a default
+    std::uint32_t markMask = 0xff000000u;   // linux: the packet and connection mark bits it may use
     bool demo = true;                 // publish demo applications and sites
     std::uint64_t seed = 1;
     int apps = 24;

@@ -1,6 +1,7 @@
 #include "service.h"
 
 #include "icons.h"
+#include "linuxbackend.h"
 
 #include "servicelink/objectnames.h"
 
@@ -141,13 +142,37 @@ bool Service::start()
     if (!makeDirectories(m_iconDirectory))
         say("kestrix-service: cannot create the icon folder " + m_iconDirectory + "; icons left out");
 
-    if (m_options.demo) {
-        TrafficSettings settings;
-        settings.seed = m_options.seed;
-        settings.apps = m_options.apps;
-        settings.sites = m_options.sites;
-        settings.churn = m_options.churn;
-        m_traffic = std::make_unique<TrafficModel>(settings);
+    if (m_options.backend == "linux") {
+        linuxbackend::Settings settings;
+        settings.interface = m_options.interface;
+        settings.cgroupRoot = m_options.cgroupRoot;
+        settings.stateDirectory = m_options.stateDirectory;
+        settings.iconDirectory = m_iconDirectory;
+        settings.markMask = m_options.markMask;
+        auto backend = std::make_unique<linuxbackend::LinuxBackend>(settings, m_output);
+        std::string error;
+        if (!backend->start(error)) {
+            say(error);
+            return false;
+        }
+        m_interface = backend->interface();
+        m_backend = std::move(backend);
+    } else {
+        std::unique_ptr<TrafficModel> model;
+        if (m_options.demo) {
+            TrafficSettings settings;
+            settings.seed = m_options.seed;
+            settings.apps = m_options.apps;
+            settings.sites = m_options.sites;
+            settings.churn = m_options.churn;
+            model = std::make_unique<TrafficModel>(settings);
+        }
+        m_backend = std::make_unique<DemoBackend>(std::move(model));
+    }
+    std::string error;
+    if (!m_backend->setPolicy(m_active, m_downLimit, m_upLimit, error)) {
+        say(error);
+        return false;
     }
 
     m_started = Clock::now();
@@ -164,7 +189,7 @@ bool Service::start()
                           {kParameterUpdateTotal, 0}});
     refreshAdapter();
     publishTraffic();
-    say("kestrix-service: serving " + std::to_string(m_traffic ? m_traffic->flows().size() : 0)
+    say("kestrix-service: serving " + std::to_string(m_backend->flows().size())
         + " applications and sites on " + m_adapter.name + " in " + m_directory);
     return true;
 }
@@ -204,8 +229,7 @@ void Service::step(int maxWaitMs)
     if (!parameters.empty())
         m_link.setParameters(parameters);
     if (later >= m_nextTick) {
-        if (m_traffic)
-            m_traffic->step();
+        m_backend->step();
         publishTraffic();
         m_nextTick += milliseconds(m_options.tickMs);
         if (m_nextTick < later)
@@ -218,7 +242,7 @@ void Service::step(int maxWaitMs)
 
 void Service::refreshAdapter()
 {
-    Adapter adapter = m_options.fakeAdapter ? demoAdapter() : discoverAdapter();
+    Adapter adapter = m_options.fakeAdapter ? demoAdapter() : discoverAdapter(HostPaths(), m_interface);
     if (m_options.nicState >= 0)
         adapter.state = static_cast<std::uint32_t>(m_options.nicState);
     if (m_options.vendor >= 0)
@@ -247,9 +271,8 @@ void Service::publishTraffic()
 {
     std::vector<servicelink::AppInfo> apps;
     std::vector<servicelink::SiteInfo> sites;
-    if (m_traffic) {
-        m_traffic->applyLimits(m_active, m_downLimit, m_upLimit);
-        for (Flow& flow : m_traffic->flows()) {
+    {
+        for (Flow& flow : m_backend->flows()) {
             if (flow.iconPath.empty() && !m_iconDirectory.empty())
                 flow.iconPath = ensureIcon(m_iconDirectory, flow.name, flow.site);
             if (flow.site) {
@@ -266,8 +289,8 @@ void Service::publishTraffic()
     }
     m_link.publishApplications(apps);
     m_link.publishSites(sites);
-    m_link.setParameters({{kParameterUploadSpeed, m_traffic ? m_traffic->totalUp() : 0},
-                          {kParameterDownloadSpeed, m_traffic ? m_traffic->totalDown() : 0}});
+    m_link.setParameters({{kParameterUploadSpeed, m_backend->totalUp()},
+                          {kParameterDownloadSpeed, m_backend->totalDown()}});
 }
 
 void Service::advanceUpdate(Clock::time_point now)
@@ -328,12 +351,15 @@ void Service::takeOverParameter(std::uint32_t id, std::uint32_t value)
     case kParameterRequestedActive:
         m_active = value != 0;
         m_pendingActiveAnswer = true;
+        applyPolicy();
         break;
     case kParameterUploadLimit:
         m_upLimit = value;
+        applyPolicy();
         break;
     case kParameterDownloadLimit:
         m_downLimit = value;
+        applyPolicy();
         break;
     case kParameterUpdateState:
         if (value == kUpdateNewVersionAccepted && m_updateState == kUpdateNewVersionDetected) {
@@ -342,8 +368,11 @@ void Service::takeOverParameter(std::uint32_t id, std::uint32_t value)
             m_downloadStarted = Clock::now();
             say("update: accepted, downloading");
         }
-        if (value == kUpdateNoNewVersion && m_updateState == kUpdateDisabled)
-            m_offered = false;   // checks allowed again
+        // Checks allowed (again): an offer that stood, or was held back while
+        // updates were disabled, is made anew; a command center that starts
+        // after the offer writes this first and must not lose it.
+        if (value == kUpdateNoNewVersion && (m_updateState == kUpdateDisabled || m_updateState == kUpdateNewVersionDetected))
+            m_offered = false;
         m_updateState = value;
         break;
     default:
@@ -351,6 +380,13 @@ void Service::takeOverParameter(std::uint32_t id, std::uint32_t value)
     }
     say("took parameter " + std::to_string(id) + " (" + parameterName(id) + ") value "
         + std::to_string(value));
+}
+
+void Service::applyPolicy()
+{
+    std::string error;
+    if (m_backend && !m_backend->setPolicy(m_active, m_downLimit, m_upLimit, error))
+        say(error);
 }
 
 std::int32_t Service::onParameterChanged(std::uint32_t id, std::uint32_t value)
@@ -368,12 +404,7 @@ std::int32_t Service::onParameterAdd(std::uint32_t id, std::uint32_t value)
 
 std::int32_t Service::onAppChanged(std::uint32_t id, const servicelink::AppInfo& info)
 {
-    if (m_traffic) {
-        if (Flow* flow = m_traffic->find(id, false)) {
-            flow->priority = info.priority;
-            flow->pinned = info.isPinned != 0;
-        }
-    }
+    m_backend->setChoice(id, false, info.priority, info.isPinned != 0);
     say("took application " + std::to_string(id) + " (" + utf8(servicelink::textFromField(info.name))
         + ") priority " + std::to_string(info.priority) + " pinned " + std::to_string(info.isPinned));
     return 0;
@@ -381,12 +412,7 @@ std::int32_t Service::onAppChanged(std::uint32_t id, const servicelink::AppInfo&
 
 std::int32_t Service::onSiteChanged(std::uint32_t id, const servicelink::SiteInfo& info)
 {
-    if (m_traffic) {
-        if (Flow* flow = m_traffic->find(id, true)) {
-            flow->priority = info.priority;
-            flow->pinned = info.isPinned != 0;
-        }
-    }
+    m_backend->setChoice(id, true, info.priority, info.isPinned != 0);
     say("took site " + std::to_string(id) + " (" + utf8(servicelink::textFromField(info.name))
         + ") priority " + std::to_string(info.priority) + " pinned " + std::to_string(info.isPinned));
     return 0;

@@ -1,10 +1,12 @@
 #pragma once
 
-// The stand-in traffic service: the service's end of the link, the adapter,
-// the demo traffic and the update offer, driven by one loop that sleeps on
-// the client event.
+// The traffic service: the service's end of the link, the adapter, the
+// backend (demo traffic, or the machine's applications measured and shaped
+// in the kernel) and the update offer, driven by one loop that sleeps on the
+// client event.
 
 #include "adapter.h"
+#include "backend.h"
 #include "options.h"
 #include "traffic.h"
 
@@ -53,6 +55,7 @@ private:
     std::int32_t onStringAdd(std::uint32_t id, const std::u16string& text) override;
 
     void takeOverParameter(std::uint32_t id, std::uint32_t value);
+    void applyPolicy();
     void refreshAdapter();
     void publishAdapter();
     void publishTraffic();
@@ -64,9 +67,10 @@ private:
     std::string m_directory;
     platform::FileLock m_instanceLock;
     servicelink::ServiceLink m_link;
-    std::unique_ptr<TrafficModel> m_traffic;
+    std::unique_ptr<Backend> m_backend;
     Adapter m_adapter;
     std::string m_iconDirectory;
+    std::string m_interface;   // the shaped interface of the linux backend
 
     Clock::time_point m_started;
     Clock::time_point m_nextHeartbeat;

@@ -204,12 +204,14 @@ void TrafficModel::applyLimits(bool prioritisation, std::uint32_t downLimit, std
     std::vector<Demand> down, up;
     down.reserve(m_flows.size());
     up.reserve(m_flows.size());
+    // Off: one fair class at the limit, every flow weighing the same.
     for (const Flow& flow : m_flows) {
-        down.push_back({flow.priority, flow.wantedDown});
-        up.push_back({flow.priority, flow.wantedUp});
+        const std::uint32_t priority = prioritisation ? flow.priority : 3;
+        down.push_back({priority, flow.wantedDown});
+        up.push_back({priority, flow.wantedUp});
     }
-    const auto grantedDown = shareBandwidth(down, prioritisation ? downLimit : 0);
-    const auto grantedUp = shareBandwidth(up, prioritisation ? upLimit : 0);
+    const auto grantedDown = shareBandwidth(down, downLimit);
+    const auto grantedUp = shareBandwidth(up, upLimit);
     for (std::size_t i = 0; i < m_flows.size(); ++i) {
         m_flows[i].down = grantedDown[i];
         m_flows[i].up = grantedUp[i];

@@ -49,8 +49,8 @@ public:
     // Advances one second: phases, wanted speeds, arrivals and departures.
     void step();
 
-    // Grants the wanted speeds: within the limits (kbit/s, 0 = none) shared
-    // by priority while prioritisation is on, as wanted while it is off.
+    // Grants the wanted speeds within the limits (kbit/s, 0 = none): shared
+    // by priority while prioritisation is on, in equal weights while it is off.
     void applyLimits(bool prioritisation, std::uint32_t downLimit, std::uint32_t upLimit);
 
     const std::vector<Flow>& flows() const { return m_flows; }

@@ -40,9 +40,9 @@ int main(int argc, char* argv[])
         return 0;
     }
 
-    // 3-5. The application object and its identity.
+    // 3-5. The application object (which follows the desktop's scale factor
+    // instead of assuming 96 dpi) and its identity.
     QWinApplication app(argc, argv);
-    QCoreApplication::setAttribute(Qt::AA_Use96Dpi, true);
     QCoreApplication::setOrganizationName(QStringLiteral("Velmora"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("velmora.example"));
     QCoreApplication::setApplicationName(applicationName);

@@ -6,6 +6,7 @@
 #include "servicelink/protocol.h"
 #include "servicelink/velcomm.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 class TestEndToEnd : public QObject {
@@ -25,6 +26,8 @@ private slots:
                      "--offer-update", "10", "--download-seconds", "1", "--stall-heartbeat-after", "20"},
                     KESTRIX_SERVICE);
         QVERIFY(service.waitFor("kestrix-service: serving"));
+        // The desktop's scale factor is 2, as GNOME or Xfce set it on X11.
+        QCOMPARE(QProcess::execute("xprop", {"-root", "-f", "RESOURCE_MANAGER", "8s", "-set", "RESOURCE_MANAGER", "Xft.dpi:\t192\n"}), 0);
 
         // Started at logon, after the service: it registers at its first
         // attempt, switches stream control on and tells the stored update choice.
@@ -60,6 +63,18 @@ private slots:
         QVERIFY(!QFileInfo::exists(second.work + "/logs"));
         QVERIFY(program.waitFor("window restore message  1026"));
         QVERIFY2(program.waitFor("Frame rendered"), "the raised window was not drawn");
+
+        // The window: twice its size, with the program's icon and the class
+        // "kestrix" (the desktop entry's name) for docks and task switchers.
+        QProcess tree;
+        tree.start("xwininfo", {"-root", "-tree"});
+        QVERIFY(tree.waitForFinished());
+        const auto window = QRegularExpression(R"((0x\w+) .*\("kestrix" "Kestrix Command Center"\)  (\d+)x(\d+))").match(tree.readAll());
+        QVERIFY2(window.hasMatch() && window.captured(2).toInt() >= 2560 && window.captured(3).toInt() >= 1800, qPrintable(window.captured(0)));
+        QProcess icon;
+        icon.start("xprop", {"-len", "1000000", "-id", window.captured(1), "_NET_WM_ICON"});
+        QVERIFY(icon.waitForFinished());
+        QVERIFY(icon.readAll().contains("Icon (256 x 256)"));
     }
 };
 
