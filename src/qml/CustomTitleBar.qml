@@ -24,10 +24,10 @@ Item {
 
     // Beneath the buttons: they take their own clicks.
     //
-    // The window manager moves the window where the platform lets it
-    // (startSystemMove(): X11 window managers, Wayland, where a window cannot
-    // place itself and changes of x and y are ignored). Elsewhere the bar
-    // moves the window itself, by the pointer's travel since the press.
+    // The window manager moves the window where the platform can ask it to
+    // (startSystemMove(): on Wayland, where a window's own changes of x and
+    // y are ignored, and under X11 window managers). Elsewhere the bar moves
+    // the window itself, by the pointer's travel since the press.
     MouseArea {
         id: dragArea
 
