@@ -83,7 +83,8 @@ void LibClient::registerClient()
     registered = result == 0;
     polled = false;
     emit newState(registered ? SERVER_STATE_REGISTERED : SERVER_STATE_REGISTER_FAILED);
-    deliverPending();
+    // The kept decisions go out after the first poll, when the mirrors hold
+    // what the service has: a kept choice is weighed against it.
 }
 
 void LibClient::pollService()
@@ -132,10 +133,26 @@ bool LibClient::deliver(const PendingWrite& write, bool logFailure)
     return result == 0;
 }
 
+bool LibClient::outdated(const PendingWrite& write) const
+{
+    // Updates switched on ("no new version") while the program waited: an
+    // offer the service made meanwhile stands; the update window shows it.
+    std::uint32_t current = 0;
+    return write.type == AppItem::APP_TYPE_NONE && write.id == servicelink::kParameterUpdateState
+           && write.value == servicelink::kUpdateNoNewVersion
+           && link->controlCenterGetParameter(write.id, current) == 0
+           && current == servicelink::kUpdateNewVersionDetected;
+}
+
 void LibClient::deliverPending()
 {
-    while (registered && !pending.empty() && deliver(pending.front(), false))
+    while (registered && !pending.empty()) {
+        if (outdated(pending.front()))
+            qCDebug(lcBridge) << "kept update choice dropped: an update offer stands";
+        else if (!deliver(pending.front(), false))
+            break;
         pending.erase(pending.begin());
+    }
 }
 
 std::int32_t LibClient::onActiveStateChanged(std::uint32_t requested, std::uint32_t actual,

@@ -127,9 +127,31 @@ private slots:
         client.setDownloadLimit(9000);       // only the latest value goes out
         client.writeUpdateState(LibClient::UPDATE_STATE_DISABLED);
         service.start();
-        client.pollService();                // registers and delivers
+        client.pollService();                // registers
+        client.pollService();                // polls and delivers
         client.setDownloadLimit(5000);       // newer: after them
         QCOMPARE(service.pull(), (QStringList{"paramAdd 0 1", "paramAdd 4 5000", "paramAdd 10 5"}));
+    }
+
+    // Updates switched on while the service was away: an offer it has made
+    // since stands, and the kept choice does not write over it.
+    void aKeptUpdateChoiceLeavesAStandingOffer()
+    {
+        Service service(false);
+        LibClient client;
+        client.writeUpdateState(LibClient::UPDATE_STATE_NO_NEW_VERSION);
+        service.start();
+        service.set(kParameterUpdateState, kUpdateNewVersionDetected);
+        client.pollService();
+        client.pollService();
+        const auto updateState = [&service] {
+            service.pull();
+            std::uint32_t value = 0;
+            return service.link.controlCenterGetParameter(kParameterUpdateState, value) == 0 ? value : 99u;
+        };
+        QCOMPARE(updateState(), std::uint32_t(kUpdateNewVersionDetected));
+        client.writeUpdateState(LibClient::UPDATE_STATE_NO_NEW_VERSION);   // said now, it is meant
+        QCOMPARE(updateState(), std::uint32_t(kUpdateNoNewVersion));
     }
 
     void aServiceKeepingTheMutexFreezesNothingAndLosesNoDecision()

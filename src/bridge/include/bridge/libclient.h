@@ -114,6 +114,8 @@ private:
     void keep(const PendingWrite& write);
     /// Writes @p write through the link; false when it did not go out.
     bool deliver(const PendingWrite& write, bool logFailure);
+    /// True when the service's state makes kept @p write pointless.
+    bool outdated(const PendingWrite& write) const;
     /// Delivers the kept decisions, oldest first, until one does not go out.
     void deliverPending();
     void handleParameter(uint id, uint value);
