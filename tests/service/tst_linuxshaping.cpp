@@ -271,6 +271,38 @@ private slots:
         }
     }
 
+    // A DNS answer names the address; traffic to it is the site's.
+    void sitesFromDnsAnswers()
+    {
+        const int server = make(kWan, {}, [] {
+            const int fd = ::socket(AF_INET6, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+            const sockaddr_in6 any = address("::", 53);
+            return ::bind(fd, reinterpret_cast<const sockaddr*>(&any), sizeof any) == 0 ? fd : -1;
+        });
+        const sockaddr_in6 dns = address("::ffff:198.18.0.2", 53);
+        const int client = make(kLan, m_apps[0], [&] { return ::socket(AF_INET6, SOCK_DGRAM | SOCK_CLOEXEC, 0); });
+        QVERIFY(server >= 0 && ::sendto(client, "\x12\x34", 2, 0, reinterpret_cast<const sockaddr*>(&dns), sizeof dns) == 2);
+        sockaddr_in6 from{};
+        socklen_t length = sizeof from;
+        char query[64];
+        QCOMPARE(::recvfrom(server, query, sizeof query, 0, reinterpret_cast<sockaddr*>(&from), &length), ssize_t(2));
+        const QByteArray answer = QByteArray::fromHex("12348180000100010000000003777777076b657374726978076578616d706c650000010001"
+                                                      "c00c000100010000012c0004c6120002");   // www.kestrix.example A 198.18.0.2
+        QCOMPARE(::sendto(server, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from), length), ssize_t(answer.size()));
+        ::close(server), ::close(client);
+        std::vector<std::unique_ptr<Flow>> flows;
+        for (int app = 0; app < 2; ++app)
+            flows.push_back(flow(app, true, false, false));
+        SiteInfo site{};
+        QElapsedTimer timer;
+        for (timer.start(); timer.elapsed() < 15000 && !(textFromField(site.name) == u"kestrix.example" && site.uploadSpeed > 5000);) {
+            std::vector<std::uint32_t> ids;
+            pump(flows, 0.2, true), m_client.poll(), m_client.listSiteIds(ids);
+            ids.size() == 1 ? m_client.getSite(ids[0], site) : 0;
+        }
+        QVERIFY2(site.uploadSpeed > 5000, qPrintable(QString::fromStdU16String(textFromField(site.name)) + " " + QString::number(site.uploadSpeed)));
+    }
+
     void cleanupTestCase()
     {
         if (m_service) {
