@@ -338,12 +338,15 @@ bool LinuxBackend::start(std::string& error)
     inet << "add set inet " << kTable << " tx { typeof meta mark; flags dynamic; counter; }\n"
          << "add set inet " << kTable << " rx { typeof ct mark; flags dynamic; counter; }\n"
          << "add chain inet " << kTable << " out { type filter hook output priority 0; policy accept; }\n"
-         << "add chain inet " << kTable << " in { type filter hook input priority 0; policy accept; }\n";
+         << "add chain inet " << kTable << " in { type filter hook input priority 0; policy accept; }\n"
+         << "add chain inet " << kTable << " classify\n";
     // A packet that already carries another program's mark is left alone.
+    // classify holds a lookup for each cgroup depth that has applications
+    // (rewritten with the maps); all eight here prove the kernel has them.
     for (int level = 1; level <= kLevels; ++level)
-        inet << "add rule inet " << kTable << " out meta mark & " << keep << " == 0 socket cgroupv2 level " << level
-             << " vmap @lv" << level << "\n";
-    inet << "add rule inet " << kTable << " out meta mark & " << mask << " != 0 update @tx { meta mark & " << mask << " }\n"
+        inet << "add rule inet " << kTable << " classify socket cgroupv2 level " << level << " vmap @lv" << level << "\n";
+    inet << "add rule inet " << kTable << " out meta mark & " << keep << " == 0 jump classify\n"
+         << "add rule inet " << kTable << " out meta mark & " << mask << " != 0 update @tx { meta mark & " << mask << " }\n"
          << "add rule inet " << kTable << " in ct mark & " << mask << " != 0 update @rx { ct mark & " << mask << " }\n";
     if (!m_nft.run(inet.str(), detail))
         return fail("nftables with socket cgroupv2, verdict maps and dynamic sets with counters", detail);
@@ -520,10 +523,13 @@ void LinuxBackend::syncMaps()
         std::string& list = elements[static_cast<std::size_t>(level)];
         list += (list.empty() ? "" : ", ") + ("\"" + m_nftPrefix + entry.first + "\" : jump a" + std::to_string(entry.second));
     }
+    batch << "flush chain inet " << kTable << " classify\n";
     for (int level = 1; level <= kLevels; ++level) {
         batch << "flush map inet " << kTable << " lv" << level << "\n";
-        if (!elements[static_cast<std::size_t>(level)].empty())
-            batch << "add element inet " << kTable << " lv" << level << " { " << elements[static_cast<std::size_t>(level)] << " }\n";
+        if (elements[static_cast<std::size_t>(level)].empty())
+            continue;
+        batch << "add element inet " << kTable << " lv" << level << " { " << elements[static_cast<std::size_t>(level)] << " }\n"
+              << "add rule inet " << kTable << " classify socket cgroupv2 level " << level << " vmap @lv" << level << "\n";
     }
     // One transaction: a cgroup that vanished since the scan fails it whole,
     // and the next tick tries again with what is there then.

@@ -250,7 +250,7 @@ private slots:
         QVERIFY(flows[0]->sender >= 0 && flows[1]->sender >= 0);
         pump(flows, 2, upload);   // the queues fill, the first published second passes
         QList<double> published;
-        const QList<double> got = pump(flows, 3, upload, &published);
+        const QList<double> got = pump(flows, 4, upload, &published);
         const double total = got[0] + got[1];
         const QString figures = QString("received %1 / %2 Mbit/s, published %3 / %4").arg(got[0]).arg(got[1]).arg(published[0]).arg(published[1]);
         qInfo("%s", qPrintable(figures));
