@@ -118,6 +118,16 @@ std::uint64_t interfaceCounter(const std::string& interface, bool transmit)
     return 0;
 }
 
+std::string stateDirectoryFor(const std::string& configured)
+{
+    if (!configured.empty())
+        return configured;
+    const char* systemd = std::getenv("STATE_DIRECTORY");
+    if (systemd != nullptr && systemd[0] == '/')
+        return std::string(systemd).substr(0, std::string(systemd).find(':'));
+    return "/var/lib/kestrix";
+}
+
 } // namespace
 
 LinuxBackend::LinuxBackend(Settings settings, Output output)
@@ -431,6 +441,20 @@ bool LinuxBackend::setPolicy(bool active, std::uint32_t downLimit, std::uint32_t
     }
     m_policySet = true;
     m_down = downLimit, m_up = upLimit;
+    const std::string directory = stateDirectoryFor(m_settings.stateDirectory);
+    if (demo::makeDirectories(directory))
+        std::ofstream(directory + "/policy", std::ios::trunc) << (active ? 1 : 0) << " " << downLimit << " " << upLimit << "\n";
+    return true;
+}
+
+bool LinuxBackend::savedPolicy(bool& active, std::uint32_t& downLimit, std::uint32_t& upLimit) const
+{
+    std::istringstream fields(readFile(stateDirectoryFor(m_settings.stateDirectory) + "/policy"));
+    int on = 0;
+    std::uint32_t down = 0, up = 0;
+    if (!(fields >> on >> down >> up))
+        return false;
+    active = on != 0, downLimit = down, upLimit = up;
     return true;
 }
 
@@ -721,16 +745,6 @@ void LinuxBackend::setChoice(std::uint32_t id, bool site, std::uint32_t priority
             say("kestrix-service: cannot move " + app.name + ": " + error);
         return;
     }
-}
-
-static std::string stateDirectoryFor(const std::string& configured)
-{
-    if (!configured.empty())
-        return configured;
-    const char* systemd = std::getenv("STATE_DIRECTORY");
-    if (systemd != nullptr && systemd[0] == '/')
-        return std::string(systemd).substr(0, std::string(systemd).find(':'));
-    return "/var/lib/kestrix";
 }
 
 void LinuxBackend::loadChoices()

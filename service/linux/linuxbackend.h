@@ -52,6 +52,9 @@ public:
     std::uint32_t totalUp() const override { return m_totalUp; }
 
     const std::string& interface() const { return m_interface; }
+    // Prioritisation and the limits as the last run left them (kept in the
+    // state folder); false when none were kept.
+    bool savedPolicy(bool& active, std::uint32_t& downLimit, std::uint32_t& upLimit) const;
 
 private:
     struct App {

@@ -91,6 +91,7 @@ class TestLinuxShaping : public QObject {
     Client m_client;
     std::unique_ptr<PeerProcess> m_service;
     std::uint32_t m_ids[2] = {41, 7};
+    QStringList m_arguments;   // the service's, but for the limits
     int m_sleepers[2] = {};
 
     std::unique_ptr<Flow> flow(int app, bool upload, bool udp, bool v6)
@@ -203,11 +204,9 @@ private slots:
             QVERIFY(sh(QString("echo %1 > '%2/cgroup.procs'").arg(m_sleepers[app]).arg(m_apps[app])));
         }
         QVERIFY(sh(QString("printf '41 3 0 app:org.kestrix.First\\n7 3 0 app:org.kestrix.Second\\n' > %1/applications").arg(m_state.path())));
-        m_service = std::make_unique<PeerProcess>(
-            "nsenter", m_dir,
-            QStringList{"--net=/run/netns/" + kLan, KESTRIX_SERVICE, "--backend", "linux", "--interface", "kx0", "--cgroup-root",
-                        m_cgroups, "--state-dir", m_state.path(), "--icon-dir", m_state.path(), "--down-limit", "10000",
-                        "--up-limit", "10000", "--heartbeat-ms", "50"});
+        m_arguments = QStringList{"--net=/run/netns/" + kLan, KESTRIX_SERVICE, "--backend", "linux", "--interface", "kx0", "--cgroup-root",
+                                  m_cgroups, "--state-dir", m_state.path(), "--icon-dir", m_state.path(), "--heartbeat-ms", "50"};
+        m_service = std::make_unique<PeerProcess>("nsenter", m_dir, m_arguments + QStringList{"--down-limit", "10000", "--up-limit", "10000"});
         QString line;
         if (m_service->waitForLineStartingWith("kestrix-service: ", 15000, &line) && line.contains("the kernel lacks"))
             skip(line);
@@ -301,6 +300,17 @@ private slots:
             ids.size() == 1 ? m_client.getSite(ids[0], site) : 0;
         }
         QVERIFY2(site.uploadSpeed > 5000, qPrintable(QString::fromStdU16String(textFromField(site.name)) + " " + QString::number(site.uploadSpeed)));
+    }
+
+    // Killed, it leaves its tables; the next start clears them and takes up the limits it kept.
+    void aCrashIsClearedAtTheNextStart()
+    {
+        QString left;
+        QVERIFY(m_service->kill() && sh(QString("nsenter --net=/run/netns/%1 nft list tables").arg(kLan), &left) && left.contains("kestrix"));
+        m_service = std::make_unique<PeerProcess>("nsenter", m_dir, m_arguments);
+        QVERIFY(m_service->waitForLineContaining("linux backend on kx0", 15000));
+        std::uint32_t limit = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(m_client.poll() == 0 && m_client.controlCenterGetParameter(kParameterDownloadLimit, limit) == 0 && limit == 10000, 15000);
     }
 
     void cleanupTestCase()
