@@ -25,8 +25,9 @@ packages=(
     qml-module-qtcharts qml-module-qtgraphicaleffects
     qml-module-qt-labs-settings qml-module-qt-labs-platform
     qml-module-qttest
-    # headless display for the QML tests and screenshots
-    xvfb xauth libgl1-mesa-dri
+    # headless display for the QML tests and screenshots; xprop and xwininfo
+    # for the end-to-end test's look at the window
+    xvfb xauth libgl1-mesa-dri x11-utils
     # kestrix-service's Linux backend: libnftables, libnetfilter_log (the DNS
     # answers for sites), tc and ip; nft, nsenter
     # and findmnt for its tests in network namespaces

@@ -47,7 +47,7 @@
         <translation>APPS MIT NORMALER PRIORITÄT</translation>
     </message>
     <message>
-        <source>Choosing the NORMAL PRIORITY level provides moderate bandwidth usage for for use with social media applications.</source>
+        <source>Choosing the NORMAL PRIORITY level provides moderate bandwidth usage for use with social media applications.</source>
         <translation>Die Stufe NORMALE PRIORITÄT bietet eine moderate Bandbreite für die Nutzung von Social-Media-Anwendungen.</translation>
     </message>
     <message>
@@ -169,8 +169,8 @@
         <translation>SYSTEMEINSTELLUNGEN</translation>
     </message>
     <message>
-        <source>RUN ON WINDOWS STARTUP</source>
-        <translation>MIT WINDOWS STARTEN</translation>
+        <source>START AT LOGIN</source>
+        <translation>BEIM ANMELDEN STARTEN</translation>
     </message>
     <message>
         <source>SHOW SYSTEM APPLICATIONS</source>
@@ -233,8 +233,8 @@
         <translation>ERSTE SCHRITTE</translation>
     </message>
     <message>
-        <source>Welcome to the Velmora Kestrix Command Center. The Command Center helps optimize your network settings and improve your gaming, streaming video, or web surfing experience when running a variety of PC apps. Please follow the on-screen instructions during initial setup of the utility.</source>
-        <translation>Willkommen im Velmora Kestrix Command Center. Das Command Center hilft Ihnen, Ihre Netzwerkeinstellungen zu optimieren und Ihr Spiele-, Video-Streaming- oder Surferlebnis zu verbessern, während Sie die unterschiedlichsten PC-Anwendungen nutzen. Bitte folgen Sie bei der Ersteinrichtung des Programms den Anweisungen auf dem Bildschirm.</translation>
+        <source>Welcome to the Velmora Kestrix Command Center. The Command Center helps optimize your network settings and improve your gaming, streaming video, or web surfing experience when running a variety of applications. Please follow the on-screen instructions during initial setup of the utility.</source>
+        <translation>Willkommen im Velmora Kestrix Command Center. Das Command Center hilft Ihnen, Ihre Netzwerkeinstellungen zu optimieren und Ihr Spiele-, Video-Streaming- oder Surferlebnis zu verbessern, während Sie die unterschiedlichsten Anwendungen nutzen. Bitte folgen Sie bei der Ersteinrichtung des Programms den Anweisungen auf dem Bildschirm.</translation>
     </message>
     <message>
         <source>Next</source>
@@ -312,11 +312,11 @@
         <translation>TREIBER NICHT GEFUNDEN</translation>
     </message>
     <message>
-        <source>CAN NOT LOAD CALLOUT DRIVER</source>
+        <source>CANNOT LOAD CALLOUT DRIVER</source>
         <translation>CALLOUT-TREIBER NICHT LADBAR</translation>
     </message>
     <message>
-        <source>CAN NOT LOAD FILTER DRIVER</source>
+        <source>CANNOT LOAD FILTER DRIVER</source>
         <translation>FILTERTREIBER NICHT LADBAR</translation>
     </message>
 </context>
@@ -365,11 +365,11 @@
         <translation>SORTIEREN NACH</translation>
     </message>
     <message>
-        <source>NAME(A-Z)</source>
+        <source>NAME (A-Z)</source>
         <translation>NAME (A-Z)</translation>
     </message>
     <message>
-        <source>NAME(Z-A)</source>
+        <source>NAME (Z-A)</source>
         <translation>NAME (Z-A)</translation>
     </message>
     <message>
@@ -407,8 +407,8 @@
         <translation>Eine neue Version des Kestrix Command Center ist verfügbar.</translation>
     </message>
     <message>
-        <source>KCMD new info</source>
-        <translation>KCMD Neuigkeit</translation>
+        <source>Kestrix Command Center: update available</source>
+        <translation>Kestrix Command Center: Update verfügbar</translation>
     </message>
     <message>
         <source>The Kestrix Command Center is currently updating.</source>

@@ -3,6 +3,7 @@
 #include "app/instanceguard.h"
 #include "app/logging.h"
 #include "app/qmlregistration.h"
+#include "app/quitsignals.h"
 #include "app/qwinapplication.h"
 #include "app/restorechannel.h"
 
@@ -40,14 +41,16 @@ int main(int argc, char* argv[])
         return 0;
     }
 
-    // 3-5. The application object and its identity.
+    // 3-5. The application object (which follows the desktop's scale factor
+    // instead of assuming 96 dpi) and its identity.
     QWinApplication app(argc, argv);
-    QCoreApplication::setAttribute(Qt::AA_Use96Dpi, true);
     QCoreApplication::setOrganizationName(QStringLiteral("Velmora"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("velmora.example"));
     QCoreApplication::setApplicationName(applicationName);
     QCoreApplication::setApplicationVersion(softwareVersion());
     app.listenForRestore(guard.restoreChannelName());
+    // A session that ends (SIGTERM), Ctrl+C or a closed terminal quits as cleanly as Quit.
+    const QuitSignals quitSignals;
 
     // 6. The translation, from translations/ under the working directory;
     // failing that, from translations/ beside the executable, so that the

@@ -335,9 +335,9 @@ QString LibClient::getNicStateString(uint code) const
     case 4:
         return tr("DRIVER NOT FOUND");
     case 5:
-        return tr("CAN NOT LOAD CALLOUT DRIVER");
+        return tr("CANNOT LOAD CALLOUT DRIVER");
     case 6:
-        return tr("CAN NOT LOAD FILTER DRIVER");
+        return tr("CANNOT LOAD FILTER DRIVER");
     default:
         qCDebug(lcBridge) << "getNicStateString unhandled value";
         return QString();

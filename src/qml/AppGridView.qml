@@ -1,32 +1,22 @@
 import QtQuick 2.12
 import org.netvane.data 1.0
 
-// The grid: the four priority rows, critical at the top. It sorts by name,
-// ascending, until the sort window reports another choice through the
-// header's sortingChanged().
+// The grid: the four priority rows, critical at the top. It sorts as the
+// header says: by the sort window's stored choice from the moment it is
+// built (also when it is built anew after the list), then by every choice.
 Column {
     id: appGridView
 
-    property int sortColumn: OverviewModel.AppNameRole
-    property int sortOrder: Qt.AscendingOrder
-    // The header whose sortingChanged() the grid follows.
+    // The header, whose sortColumn and sortOrder the grid follows.
     property QtObject sortSource: header
+    property int sortColumn: appGridView.sortSource.sortColumn
+    property int sortOrder: appGridView.sortSource.sortOrder
 
     readonly property real _rowHeight: appGridView.height / 4 - 2
 
     spacing: 5
     // Hidden, the view is fully transparent.
     opacity: appGridView.visible ? 1 : 0
-
-    Connections {
-        target: appGridView.sortSource
-        ignoreUnknownSignals: true
-
-        function onSortingChanged(sortColumn, sortOrder) {
-            appGridView.sortColumn = sortColumn
-            appGridView.sortOrder = sortOrder
-        }
-    }
 
     PriorityRow {
         objectName: "criticalRow"
@@ -56,7 +46,7 @@ Column {
         height: appGridView._rowHeight
         priority: 3
         priorityText: qsTr("NORMAL PRIORITY APPS")
-        popupText: qsTr("Choosing the NORMAL PRIORITY level provides moderate bandwidth usage for for use with social media applications.")
+        popupText: qsTr("Choosing the NORMAL PRIORITY level provides moderate bandwidth usage for use with social media applications.")
         sortColumn: appGridView.sortColumn
         sortOrder: appGridView.sortOrder
     }

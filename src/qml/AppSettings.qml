@@ -336,7 +336,7 @@ Item {
         OptionRow {
             objectName: "startupOption"
             width: options.width
-            text: qsTr("RUN ON WINDOWS STARTUP")
+            text: qsTr("START AT LOGIN")
             checked: appSettings.mainWindow.isStartOnStartUpEnabled
             onToggled: appSettings.mainWindow.setStartUpEnable(on)
         }

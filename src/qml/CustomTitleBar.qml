@@ -7,6 +7,8 @@ import QtQuick.Window 2.12
 Item {
     id: customTitleBar
 
+    // The window the bar moves.
+    property QtObject mainWindow: customTitleBar.Window.window
     readonly property string _model: appController.adapterModel
     readonly property bool _wideModel: _model.length > 10
     // Models of 20 characters or more do not fit even the wide plate.
@@ -21,16 +23,26 @@ Item {
     signal closeClicked()
 
     // Beneath the buttons: they take their own clicks.
+    //
+    // The window manager moves the window where the platform can ask it to
+    // (startSystemMove(): on Wayland, where a window's own changes of x and
+    // y are ignored, and under X11 window managers). Elsewhere the bar moves
+    // the window itself, by the pointer's travel since the press.
     MouseArea {
         id: dragArea
 
         property point _pressPoint: Qt.point(0, 0)
+        property bool _movedBySystem: false
 
         anchors.fill: parent
-        onPressed: _pressPoint = Qt.point(mouse.x, mouse.y)
+        onPressed: {
+            _pressPoint = Qt.point(mouse.x, mouse.y)
+            var window = customTitleBar.mainWindow
+            _movedBySystem = window !== null && window.startSystemMove()
+        }
         onPositionChanged: {
-            var window = customTitleBar.Window.window
-            if (!window)
+            var window = customTitleBar.mainWindow
+            if (!window || _movedBySystem)
                 return
             window.x += mouse.x - _pressPoint.x
             window.y += mouse.y - _pressPoint.y

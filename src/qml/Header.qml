@@ -1,14 +1,19 @@
 import QtQuick 2.12
 import QtGraphicalEffects 1.12
+import org.netvane.data 1.0
 
 // The strip between the title bar and the views: the two view tabs on the
 // left, the grid's sort indicator on the right, a thin line beneath both.
 // The header emits sortingChanged only when the main window tells it to
-// (after the sort window reported a choice); the grid view listens to it.
+// (after the sort window reported a choice) and keeps the sort it told, so
+// that a grid built later (after the list) sorts as sortText says.
 Item {
     id: header
 
     property string sortText: ""
+    // The grid's sort, as the last sortingChanged() told it.
+    property int sortColumn: OverviewModel.AppNameRole
+    property int sortOrder: Qt.AscendingOrder
     // The main window, whose tab the header shows and sets, and the sort
     // popup the sort indicator opens.
     property QtObject mainWindow: rootWindow
@@ -19,6 +24,11 @@ Item {
     readonly property real _inset: width * 0.07
 
     signal sortingChanged(int sortColumn, int sortOrder)
+
+    onSortingChanged: function (column, order) {
+        header.sortColumn = column
+        header.sortOrder = order
+    }
 
     Rectangle {
         id: bottomLine

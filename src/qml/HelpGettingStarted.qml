@@ -6,7 +6,7 @@ HelpOverlay {
     signal linkNextActivated()
 
     title: qsTr("GETTING STARTED")
-    text: qsTr("Welcome to the Velmora Kestrix Command Center. The Command Center helps optimize your network settings and improve your gaming, streaming video, or web surfing experience when running a variety of PC apps. Please follow the on-screen instructions during initial setup of the utility.")
+    text: qsTr("Welcome to the Velmora Kestrix Command Center. The Command Center helps optimize your network settings and improve your gaming, streaming video, or web surfing experience when running a variety of applications. Please follow the on-screen instructions during initial setup of the utility.")
     rightLinkText: qsTr("Next")
     onRightLinkActivated: linkNextActivated()
 }

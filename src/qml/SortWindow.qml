@@ -63,7 +63,7 @@ Item {
             id: nameAscendingButton
 
             objectName: "nameAscendingButton"
-            text: qsTr("NAME(A-Z)")
+            text: qsTr("NAME (A-Z)")
             exclusiveGroup: sortGroup
             onCheckedChanged: if (checked) sortWindow._choose(nameAscendingButton, OverviewModel.AppNameRole, Qt.AscendingOrder)
         }
@@ -72,7 +72,7 @@ Item {
             id: nameDescendingButton
 
             objectName: "nameDescendingButton"
-            text: qsTr("NAME(Z-A)")
+            text: qsTr("NAME (Z-A)")
             exclusiveGroup: sortGroup
             onCheckedChanged: if (checked) sortWindow._choose(nameDescendingButton, OverviewModel.AppNameRole, Qt.DescendingOrder)
         }

@@ -75,7 +75,7 @@ FocusScope {
             break
         case "stateNewVersionFound":
             updateWindow.setVisible(!updateWindow.mainWindow.isFirstLaunch && updateWindow.mainWindow.isUpdateEnable)
-            updateWindow.tray.message(qsTr("KCMD new info"), _newVersionText)
+            updateWindow.tray.message(qsTr("Kestrix Command Center: update available"), _newVersionText)
             break
         case "stateDownloadingFinished":
             updateWindow.launcher.launch(appController.updateExecuteCommand)
@@ -86,6 +86,13 @@ FocusScope {
             break
         }
         _takeFocus()
+    }
+
+    // An offer that came before the window (the controller polls once
+    // before the scenes exist) counts as just arrived.
+    function _takeStandingOffer() {
+        if (appController.updateState === LibClient.UPDATE_STATE_NEW_VERSION_DETECTED)
+            _enter("stateNewVersionFound")
     }
 
     // The right-hand link takes the focus while the links are shown;
@@ -104,6 +111,9 @@ FocusScope {
     state: "stateNoNewVersion"
 
     onVisibleChanged: _takeFocus()
+    // Later, when the main window around it is complete too: whether this is
+    // the first launch is known, and the stored update choice has been told.
+    Component.onCompleted: Qt.callLater(updateWindow._takeStandingOffer)
 
     states: [
         State {

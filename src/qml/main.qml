@@ -158,8 +158,12 @@ ApplicationWindow {
         }
 
         onMessageClicked: rootWindow._showWindow()
+        // A click shows the window: StatusNotifier trays report every click
+        // as a Trigger and never a double click. XEmbed trays report a
+        // double click as a Trigger and a DoubleClick; showing twice is
+        // harmless.
         onActivated: {
-            if (reason === Platform.SystemTrayIcon.DoubleClick)
+            if (reason === Platform.SystemTrayIcon.Trigger || reason === Platform.SystemTrayIcon.DoubleClick)
                 rootWindow._showWindow()
         }
 
@@ -327,12 +331,15 @@ ApplicationWindow {
                     rootWindow._setUpdateChoice(updateEnable)
             }
             // The controller learns the stored choice at every start, also
-            // when this popup is never opened.
+            // when this popup is never opened. An offer that came before the
+            // window is not written over while updates are on: the update
+            // window shows it.
             Component.onCompleted: {
                 _restoring = true
                 updateEnable = generalSettings.isUpdateEnable
                 _restoring = false
-                rootWindow._sendUpdateChoice(updateEnable)
+                if (!updateEnable || appController.updateState !== LibClient.UPDATE_STATE_NEW_VERSION_DETECTED)
+                    rootWindow._sendUpdateChoice(updateEnable)
             }
         }
     }

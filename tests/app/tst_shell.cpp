@@ -1,5 +1,5 @@
 // The shell's pieces in this process, on a QWinApplication as in the program:
-// log lines of two threads, the restore channel, the autostart entry.
+// log lines of two threads, the restore channel, the desktop entry, autostart.
 
 #include "app/logging.h"
 #include "app/qwinapplication.h"
@@ -83,24 +83,41 @@ private slots:
         QVERIFY(probe.waitForConnected(10000));
     }
 
+    // Docks and task switchers group the window with the desktop entry of this name.
+    void desktopEntryNamed()
+    {
+        QVERIFY(QFile::exists(KESTRIX_PACKAGING_DIR "/" + QGuiApplication::desktopFileName() + ".desktop.in"));
+    }
+
     // What an entry found at the start reads as; switching on writes the
-    // program's own command, switching off removes the entry.
+    // program's command, quoted and escaped, switching off removes the entry.
     void autostartEntry_data()
     {
-        const QString path = QCoreApplication::applicationFilePath();
-        QTest::addColumn<QString>("existing");
+        const QString opt = "/opt/kestrix/kestrix";
+        const QString spaced = "/home/a b/Kestrix Apps/kestrix";
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("existing");   // the lines after [Desktop Entry]
         QTest::addColumn<bool>("on");
-        QTest::newRow("none") << QString() << false;
-        QTest::newRow("exact") << "Exec=" + path + " -a" << true;
-        QTest::newRow("without -a") << "Exec=" + path << false;
-        QTest::newRow("quoted path") << "Exec=\"" + path + "\" -a" << false;
-        QTest::newRow("other path") << "Exec=/opt/kestrix/kestrix -a" << false;
-        QTest::newRow("other options") << "Exec=" + path + " -a -d" << false;
+        QTest::addColumn<QString>("exec");       // the Exec value afterwards
+        QTest::newRow("none") << opt << QString() << false << "\"/opt/kestrix/kestrix\" -a";
+        QTest::newRow("spaces") << spaced << QString() << false << "\"/home/a b/Kestrix Apps/kestrix\" -a";
+        QTest::newRow("reserved") << "/tmp/it's $5 \"50%\" \\x/k" << QString() << false
+                                  << "\"/tmp/it's \\\\$5 \\\\\"50%%\\\\\" \\\\\\\\x/k\" -a";
+        QTest::newRow("unquoted") << opt << "Exec=/opt/kestrix/kestrix -a" << true << "/opt/kestrix/kestrix -a";
+        QTest::newRow("spaces unquoted") << spaced << "Exec=" + spaced + " -a" << false << "\"/home/a b/Kestrix Apps/kestrix\" -a";
+        QTest::newRow("without -a") << opt << "Exec=" + opt << false << "\"/opt/kestrix/kestrix\" -a";
+        QTest::newRow("other path") << opt << "Exec=/usr/bin/kestrix -a" << false << "\"/opt/kestrix/kestrix\" -a";
+        QTest::newRow("other options") << opt << "Exec=" + opt + " -a -d" << false << "\"/opt/kestrix/kestrix\" -a";
+        QTest::newRow("hidden") << opt << "Exec=" + opt + " -a\nHidden=true" << false << "\"/opt/kestrix/kestrix\" -a";
+        QTest::newRow("GNOME disabled") << opt << "Exec=" + opt + " -a\nX-GNOME-Autostart-enabled=false" << false
+                                        << "\"/opt/kestrix/kestrix\" -a";
     }
     void autostartEntry()
     {
+        QFETCH(QString, program);
         QFETCH(QString, existing);
         QFETCH(bool, on);
+        QFETCH(QString, exec);
         QTemporaryDir config;
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
         const QString entry = config.filePath("autostart/Kestrix.desktop");
@@ -110,14 +127,13 @@ private slots:
             file.write("[Desktop Entry]\nType=Application\n" + existing.toUtf8() + '\n');
         file.close();
 
-        StartUp startUp;
+        StartUp startUp(program, nullptr);
         QCOMPARE(startUp.enable(), on);
         startUp.setEnable(true);
-        const QString exec = on ? existing : "Exec=" + QCoreApplication::applicationFilePath() + " -a";
-        QCOMPARE(readLines(entry).filter(QRegularExpression("^Exec=")), QStringList{exec});
-        QVERIFY(StartUp().enable());
+        QCOMPARE(readLines(entry).filter(QRegularExpression("^Exec=")), QStringList{"Exec=" + exec});
+        QVERIFY(StartUp(program, nullptr).enable());
         startUp.setEnable(false);
-        QVERIFY(!QFileInfo::exists(entry) && !StartUp().enable());
+        QVERIFY(!QFileInfo::exists(entry) && !StartUp(program, nullptr).enable());
     }
 
 private:

@@ -9,6 +9,8 @@
 
 #include <memory>
 
+#include <csignal>
+
 namespace {
 const QByteArray kRestoreLine("window restore message  1026");
 }
@@ -82,6 +84,28 @@ private slots:
         const QRegularExpression format("^\\d\\d\\.\\d\\d\\.\\d\\d\\.\\d{3} (Debug|Warning|Critical): ");
         for (const QByteArray& line : next.log().trimmed().split('\n'))
             QVERIFY2(format.match(line).hasMatch() && next.waitFor(line + '\n'), line.constData());
+    }
+
+    // Asked to stop (a session that ends, Ctrl+C, a closed terminal), the
+    // program tears down as after Quit: exit code 0, and its guard is gone,
+    // so a start right after needs no recovery from leftovers.
+    void stopsCleanlyOnSignal_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void stopsCleanlyOnSignal()
+    {
+        QFETCH(int, number);
+        const User user(m_dir->path(), "user");
+        Run run(user, user.dir("work"), {"-d"});
+        QVERIFY(run.up());
+        QCOMPARE(::kill(pid_t(run.process.processId()), number), 0);
+        QVERIFY(run.exits());
+        QCOMPARE(run.process.exitCode(), 0);
+        QVERIFY(run.log().contains("Quit on signal " + QByteArray::number(number)));
     }
 
     // Started elsewhere: German is found beside the executable; French stays English.

@@ -45,7 +45,6 @@ private slots:
         emit controller.setSpeedLimits(30000, 6000);
         QVERIFY(service.waitFor("took parameter 4 (download limit) value 30000\n"));
         QVERIFY(service.waitFor("took parameter 3 (upload limit) value 6000\n"));
-        controller.sendUpdateStateQml(LibClient::UPDATE_STATE_NO_NEW_VERSION);   // updates allowed
         QTRY_COMPARE_WITH_TIMEOUT(controller.updateState(), LibClient::UPDATE_STATE_NEW_VERSION_DETECTED, kStartMs);
         controller.sendUpdateStateQml(LibClient::UPDATE_STATE_NEW_VERSION_ACCEPTED);
         QVERIFY(service.waitFor("took parameter 10 (update state) value 2\n"));

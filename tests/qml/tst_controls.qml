@@ -46,6 +46,10 @@ Item {
         }
     }
 
+    // A window that the window manager moves (systemMove) or not.
+    QtObject { id: windowStub; property real x; property real y; property bool systemMove; property int systemMoves
+               function startSystemMove() { systemMoves++; return systemMove } }
+    Component { id: titleBarComponent; CustomTitleBar { width: 700; height: 70; mainWindow: windowStub } }
     Component { id: panelComponent; ServiceState { width: 850 / 3; height: 169; mainWindow: mainStub } }
     Component { id: barComponent; SpeedItem { width: 200; speedLimit: 10 } }
     SignalSpy { id: requestSpy; target: appController; signalName: "setStreamControlState" }
@@ -78,6 +82,23 @@ Item {
             appController.serverReady = false
             mouseClick(toggle)
             compare(requestSpy.count, 2, "no request while the service is not ready")
+        }
+
+        // Wayland ignores a window's own changes of x and y.
+        function test_titleBarMovesTheWindow_data() {
+            return [{ tag: "by the window manager", systemMove: true, moved: Qt.point(0, 0) },
+                    { tag: "where it cannot, by the bar", systemMove: false, moved: Qt.point(30, 20) }]
+        }
+
+        function test_titleBarMovesTheWindow(data) {
+            windowStub.x = windowStub.y = windowStub.systemMoves = 0
+            windowStub.systemMove = data.systemMove
+            var bar = createTemporaryObject(titleBarComponent, root)
+            mousePress(bar, 300, 20)
+            mouseMove(bar, 330, 40, -1, Qt.LeftButton)
+            mouseRelease(bar, 330, 40)
+            compare(windowStub.systemMoves, 1)
+            compare(Qt.point(windowStub.x, windowStub.y), data.moved)
         }
 
         // A frame in which no bar crosses a pixel leaves the scene unchanged.

@@ -14,7 +14,7 @@ Item {
 
     // The other ids of the main window the grid uses.
     QtObject { id: rootWindow; property bool showSystemApps: false }
-    QtObject { id: header; signal sortingChanged(int sortColumn, int sortOrder) }
+    QtObject { id: header; property int sortColumn: OverviewModel.AppNameRole; property int sortOrder: Qt.AscendingOrder }
     Item { id: topItem }
     Component { id: gridComponent; AppGridView { x: 63; y: 10; width: 1134; height: 509 } }
     Component { id: spyComponent; SignalSpy {} }

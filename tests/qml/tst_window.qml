@@ -1,5 +1,6 @@
 import QtQuick 2.12
 import QtTest 1.12
+import Qt.labs.platform 1.1 as Platform
 import org.netvane.data 1.0
 
 // The main window from its first start to its end: the getting-started help
@@ -52,6 +53,7 @@ TestCase {
     function init() {
         testSupport.clearSettings()
         autostart(false)
+        appController.updateState = LibClient.UPDATE_STATE_NO_NEW_VERSION
         calls = []
     }
 
@@ -73,23 +75,30 @@ TestCase {
         verify(!autostart(), "only the first start registers the program")
     }
 
+    // An offer that came before the window is not written over, but shown.
     function test_storedUpdateChoiceIsSentOncePerStart_data() {
+        var none = LibClient.UPDATE_STATE_NO_NEW_VERSION, off = LibClient.UPDATE_STATE_DISABLED
+        var offer = LibClient.UPDATE_STATE_NEW_VERSION_DETECTED
         return [
-            { tag: "checks off", stored: false, sent: LibClient.UPDATE_STATE_DISABLED,
-              changed: LibClient.UPDATE_STATE_NO_NEW_VERSION },
-            { tag: "checks on", stored: true, sent: LibClient.UPDATE_STATE_NO_NEW_VERSION,
-              changed: LibClient.UPDATE_STATE_DISABLED }
+            { tag: "checks off", stored: false, standing: none, sent: [off], shown: false },
+            { tag: "checks on", stored: true, standing: none, sent: [none], shown: false },
+            { tag: "checks off, an offer standing", stored: false, standing: offer, sent: [off], shown: false },
+            { tag: "checks on, an offer standing", stored: true, standing: offer, sent: [], shown: true }
         ]
     }
 
     function test_storedUpdateChoiceIsSentOncePerStart(data) {
+        testSupport.storeSetting("isFirstRun", false)
         testSupport.storeSetting("isUpdateEnable", data.stored)
+        appController.updateState = data.standing
         startWindow()
-        compare(calls, ["update " + data.sent])
+        wait(50)   // what the window leaves for later
+        compare(calls, data.sent.map(function (state) { return "update " + state }))
+        compare(child("popupUpdate").visible, data.shown)
         // A change in the settings popup is stored and told at once.
         calls = []
         child("appSettings").updateEnable = !data.stored
-        compare(calls, ["update " + data.changed])
+        compare(calls, ["update " + (data.stored ? LibClient.UPDATE_STATE_DISABLED : LibClient.UPDATE_STATE_NO_NEW_VERSION)])
         tryVerify(function () { return String(testSupport.storedSetting("isUpdateEnable")) === String(!data.stored) }, 3000)
     }
 
@@ -108,6 +117,41 @@ TestCase {
             mouseClick(child("windowCloseButton"))
         }
         compare(calls, ["stream false", "update " + LibClient.UPDATE_STATE_DISABLED, "quit"])
+    }
+
+    // A grid built anew (after the list) sorts as its label says.
+    function test_gridSortAgreesWithItsLabelAfterTheList() {
+        testSupport.storeSetting("isFirstRun", false)
+        testSupport.storeSetting("gridSortedRole", OverviewModel.DownloadSpeedRole)
+        testSupport.storeSetting("gridSortedOrder", Qt.DescendingOrder)
+        testSupport.clearItems()
+        appController.streamControlEnabled = true
+        testSupport.addItem(1, 1, "alpha", 1, false, 0, 0, 10)
+        testSupport.addItem(2, 1, "bravo", 1, false, 0, 0, 30)
+        startWindow()
+        mouseClick(child("listButton"))
+        mouseClick(child("gridButton"))
+        compare(child("header").sortText, child("downloadButton").text)
+        var tiles = findChild(child("criticalRow"), "tileList")
+        tiles.forceLayout()
+        compare([0, 1].map(function (i) { return tiles.itemAtIndex(i).tile.displayedName }), ["BRAVO", "ALPHA"])
+    }
+
+    // StatusNotifier trays report a click as a Trigger, never a double click.
+    function test_trayClickShowsTheWindow_data() {
+        return [
+            { tag: "click", reason: Platform.SystemTrayIcon.Trigger, shown: true },
+            { tag: "double click", reason: Platform.SystemTrayIcon.DoubleClick, shown: true },
+            { tag: "context menu", reason: Platform.SystemTrayIcon.Context, shown: false }
+        ]
+    }
+
+    function test_trayClickShowsTheWindow(data) {
+        testSupport.storeSetting("isFirstRun", false)
+        startWindow()
+        window.hide()
+        child("sysTray").activated(data.reason)
+        compare(window.visible, data.shown)
     }
 
     Component { id: startUpProbe; StartUp {} }

@@ -308,7 +308,7 @@ private slots:
         QString left;
         QVERIFY(m_service->kill() && sh(QString("nsenter --net=/run/netns/%1 nft list tables").arg(kLan), &left) && left.contains("kestrix"));
         m_service = std::make_unique<PeerProcess>("nsenter", m_dir, m_arguments);
-        QVERIFY(m_service->waitForLineContaining("linux backend on kx0", 15000));
+        QVERIFY(m_service->waitForLineStartingWith("kestrix-service: linux backend on kx0", 15000));
         std::uint32_t limit = 0;
         QTRY_VERIFY_WITH_TIMEOUT(m_client.poll() == 0 && m_client.controlCenterGetParameter(kParameterDownloadLimit, limit) == 0 && limit == 10000, 15000);
     }

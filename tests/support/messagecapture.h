@@ -1,8 +1,8 @@
 #pragma once
 
 // Collects the Qt messages written while it lives, from any thread; messages
-// of other types than the ones collected go on to the handler that was
-// installed before. One capture at a time.
+// of other types than the ones collected go on to the handler installed
+// before. One capture at a time.
 
 #include <QMutex>
 #include <QMutexLocker>
@@ -20,21 +20,11 @@ public:
         s_previous = qInstallMessageHandler(&MessageCapture::handle);
     }
     ~MessageCapture() { qInstallMessageHandler(s_previous); }
-    MessageCapture(const MessageCapture&) = delete;
-    MessageCapture& operator=(const MessageCapture&) = delete;
 
-    QStringList lines() const
-    {
-        const QMutexLocker lock(&s_lock);
-        return s_lines;
-    }
+    QStringList lines() const { const QMutexLocker lock(&s_lock); return s_lines; }
     /// How many collected lines contain @p fragment.
     int count(const QString& fragment) const { return lines().filter(fragment).size(); }
-    void clear()
-    {
-        const QMutexLocker lock(&s_lock);
-        s_lines.clear();
-    }
+    void clear() { const QMutexLocker lock(&s_lock); s_lines.clear(); }
 
 private:
     static void handle(QtMsgType type, const QMessageLogContext& context, const QString& message)

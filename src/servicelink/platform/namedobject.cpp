@@ -11,9 +11,16 @@ namespace platform {
 
 std::string objectDirectory()
 {
-    const char* configured = std::getenv("KESTRIX_IPC_DIR");
+    return chooseObjectDirectory(std::getenv("KESTRIX_IPC_DIR"), kSystemObjectDirectory);
+}
+
+std::string chooseObjectDirectory(const char* configured, const std::string& system)
+{
     if (configured != nullptr && configured[0] != '\0')
         return configured;
+    struct stat info {};
+    if (posixCall([&] { return ::stat(system.c_str(), &info); }).ok() && S_ISDIR(info.st_mode))
+        return system;
     return "/dev/shm";
 }
 

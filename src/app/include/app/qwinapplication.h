@@ -8,8 +8,9 @@
 class NativeEventFilter;
 class RestoreServer;
 
-/// The application object: hands the restore message of a second start to
-/// its NativeEventFilter, which turns it into restoreWindow().
+/// The application object: scales with the desktop, names the program's icon
+/// and desktop entry, and hands the restore message of a second start to its
+/// NativeEventFilter, which turns it into restoreWindow().
 /// On Linux only the restore channel feeds it: no native event carries that message here.
 class QWinApplication : public QApplication {
     Q_OBJECT

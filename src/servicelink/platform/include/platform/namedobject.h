@@ -5,8 +5,9 @@
 ///
 /// Every named object (region, link mutex, event) is one file in the object
 /// directory whose file name is the object's name exactly, backslash
-/// included. The directory is $KESTRIX_IPC_DIR when set and non-empty,
-/// otherwise /dev/shm.
+/// included. The directory is $KESTRIX_IPC_DIR when set and non-empty, else
+/// /run/kestrix when that is a directory (an installed service's), else
+/// /dev/shm.
 
 #include "platform/filedescriptor.h"
 
@@ -31,8 +32,16 @@ enum class ObjectType {
 /// @brief Mode of the files this side creates unless told otherwise.
 constexpr mode_t kDefaultObjectMode = 0600;
 
-/// @brief The object directory: $KESTRIX_IPC_DIR, or /dev/shm.
+/// @brief Where an installed service, running as root, keeps its objects.
+constexpr const char kSystemObjectDirectory[] = "/run/kestrix";
+
+/// @brief The object directory: $KESTRIX_IPC_DIR, else kSystemObjectDirectory
+/// when it is a directory, else /dev/shm.
 std::string objectDirectory();
+
+/// @brief The rule of objectDirectory(): @p configured when not null or
+/// empty, else @p system when it is a directory, else /dev/shm.
+std::string chooseObjectDirectory(const char* configured, const std::string& system);
 
 /// @brief Full path of the object @p name in @p directory.
 std::string objectPath(const std::string& directory, const std::string& name);
@@ -41,7 +50,8 @@ std::string objectPath(const std::string& directory, const std::string& name);
 std::string objectPath(const std::string& name);
 
 /// @brief Checks that an opened object is safe to trust: of @p type, owned by
-/// this user or by root, and not writable by others.
+/// this user or by root, and not writable by others, whoever owns it. (An
+/// installed service runs as root and shares its objects with a group.)
 ///
 /// @return true when acceptable; otherwise false with the reason in @p why.
 bool checkObject(int fd, ObjectType type, const std::string& path, std::string& why);
