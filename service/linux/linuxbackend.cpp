@@ -473,7 +473,9 @@ void LinuxBackend::resolve(App& app, const std::string& leafPath)
     const xdg::DesktopEntry entry = identity.kind == UnitKind::Application
                                             ? xdg::findDesktopEntry(identity.appId, dataDirs)
                                             : xdg::DesktopEntry();
-    app.name = !entry.name.empty() ? entry.name : identity.appId;
+    // Without a desktop file: the id, of a reverse-DNS id its last part ("org.gnome.Maps": "Maps").
+    const std::size_t dots = std::count(identity.appId.begin(), identity.appId.end(), '.');
+    app.name = !entry.name.empty() ? entry.name : dots >= 2 ? identity.appId.substr(identity.appId.rfind('.') + 1) : identity.appId;
     if (app.name.empty()) {
         // No id: the command of a process in it.
         std::istringstream pids(readFile(m_mount + "/" + leafPath + "/cgroup.procs"));
