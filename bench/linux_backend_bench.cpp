@@ -271,7 +271,7 @@ void swapFigure()
         client.setObjectDirectory(g_objects);
         client.vlcommRegister(&callback);
         std::this_thread::sleep_for(std::chrono::seconds(2));
-        const std::uint32_t ids[2] = {applicationId(client, u"org.kestrix.Swap0"), applicationId(client, u"org.kestrix.Swap1")};
+        const std::uint32_t ids[2] = {applicationId(client, u"Swap0"), applicationId(client, u"Swap1")};
         std::vector<std::pair<int, int>> downloads;
         for (int app = 0; app < 2; ++app) {
             const auto c = connection(cgroups[app]);

@@ -28,9 +28,10 @@ packages=(
     # headless display for the QML tests and screenshots; xprop and xwininfo
     # for the end-to-end test's look at the window
     xvfb xauth libgl1-mesa-dri x11-utils
-    # kestrix-service's Linux backend: libnftables, tc and ip; nft, nsenter
+    # kestrix-service's Linux backend: libnftables, libnetfilter_log (the DNS
+    # answers for sites), tc and ip; nft, nsenter
     # and findmnt for its tests in network namespaces
-    libnftables-dev nftables iproute2 util-linux
+    libnftables-dev libnetfilter-log-dev nftables iproute2 util-linux
 )
 
 # With --if-missing, apt is only run when a package is not installed yet, so

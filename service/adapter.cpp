@@ -92,6 +92,7 @@ struct Addresses {
     std::string ipv4;
     std::string netmask;
     std::string ipv6;
+    std::string flags;   // "running", "down", or empty when the interface is not here
 };
 
 Addresses addressesOf(const std::string& interface)
@@ -102,7 +103,10 @@ Addresses addressesOf(const std::string& interface)
         return result;
     std::unique_ptr<ifaddrs, void (*)(ifaddrs*)> owner(list, freeifaddrs);
     for (ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
-        if (entry->ifa_addr == nullptr || interface != entry->ifa_name)
+        if (interface != entry->ifa_name)
+            continue;
+        result.flags = (entry->ifa_flags & IFF_UP) != 0 && (entry->ifa_flags & IFF_RUNNING) != 0 ? "running" : "down";
+        if (entry->ifa_addr == nullptr)
             continue;
         char text[INET6_ADDRSTRLEN] = {};
         if (entry->ifa_addr->sa_family == AF_INET && result.ipv4.empty()) {
@@ -247,8 +251,14 @@ Adapter discoverAdapter(const HostPaths& paths, const std::string& wanted)
     adapter.gateway = route.gateway;
 
     // Tunnels (tun, WireGuard) report their state as "unknown" but carry traffic.
-    const std::string operstate = firstLine(base + "/operstate");
-    const bool carrier = firstLine(base + "/carrier") == "1";
+    std::string operstate = firstLine(base + "/operstate");
+    bool carrier = firstLine(base + "/carrier") == "1";
+    if (operstate.empty() && !addresses.flags.empty()) {
+        // Not in this sysfs (a network namespace entered with setns shows the
+        // host's devices there): the flags, which follow the namespace.
+        operstate = addresses.flags == "running" ? "up" : "down";
+        carrier = addresses.flags == "running";
+    }
     const bool up = operstate == "up" || (operstate == "unknown" && carrier);
     adapter.state = up && carrier ? kNicReady : kNicNoLink;
     adapter.router = !route.gateway.empty()

@@ -157,7 +157,7 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
         case kFake: options.fakeAdapter = true; break;
         case kDownLimit: if (!whole(0, 0xFFFFFFFF)) return false; options.downLimit = static_cast<std::uint32_t>(value); downGiven = true; break;
         case kUpLimit: if (!whole(0, 0xFFFFFFFF)) return false; options.upLimit = static_cast<std::uint32_t>(value); upGiven = true; break;
-        case kInactive: options.active = false; break;
+        case kInactive: options.active = false; options.policyGiven = true; break;
         case kOffer: if (!number(0, 1e6)) return false; options.offerUpdate = value; break;
         case kFail: options.failUpdate = true; break;
         case kDownload: if (!number(0, 3600)) return false; options.downloadSeconds = value; break;
@@ -191,6 +191,7 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             return false;
         }
     }
+    options.policyGiven = options.policyGiven || downGiven || upGiven;
     // The real network is not shaped unless asked to.
     if (options.backend == "linux") {
         options.downLimit = downGiven ? options.downLimit : 0;

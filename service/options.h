@@ -28,6 +28,7 @@ struct Options {
     std::uint32_t downLimit = 80000;  // initial speed limits, kbit/s (0: none)
     std::uint32_t upLimit = 20000;
     bool active = true;               // prioritisation on at start
+    bool policyGiven = false;         // a limit or --inactive given: the linux backend's saved ones are not used
     int heartbeatMs = 100;
     int tickMs = 1000;                // how often speeds change
     std::string iconDirectory;        // empty: the user's cache folder

@@ -156,6 +156,8 @@ bool Service::start()
             return false;
         }
         m_interface = backend->interface();
+        if (!m_options.policyGiven)
+            backend->savedPolicy(m_active, m_downLimit, m_upLimit);
         m_backend = std::move(backend);
     } else {
         std::unique_ptr<TrafficModel> model;

@@ -118,6 +118,16 @@ std::uint64_t interfaceCounter(const std::string& interface, bool transmit)
     return 0;
 }
 
+std::string stateDirectoryFor(const std::string& configured)
+{
+    if (!configured.empty())
+        return configured;
+    const char* systemd = std::getenv("STATE_DIRECTORY");
+    if (systemd != nullptr && systemd[0] == '/')
+        return std::string(systemd).substr(0, std::string(systemd).find(':'));
+    return "/var/lib/kestrix";
+}
+
 } // namespace
 
 LinuxBackend::LinuxBackend(Settings settings, Output output)
@@ -203,6 +213,7 @@ void LinuxBackend::cleanup()
     m_installed = false;
     m_mapped.clear();
     m_chains.clear();
+    m_dns.reset();
 }
 
 // Another program's qdisc on the interface, or its rules writing our mark
@@ -337,12 +348,15 @@ bool LinuxBackend::start(std::string& error)
     inet << "add set inet " << kTable << " tx { typeof meta mark; flags dynamic; counter; }\n"
          << "add set inet " << kTable << " rx { typeof ct mark; flags dynamic; counter; }\n"
          << "add chain inet " << kTable << " out { type filter hook output priority 0; policy accept; }\n"
-         << "add chain inet " << kTable << " in { type filter hook input priority 0; policy accept; }\n";
+         << "add chain inet " << kTable << " in { type filter hook input priority 0; policy accept; }\n"
+         << "add chain inet " << kTable << " classify\n";
     // A packet that already carries another program's mark is left alone.
+    // classify holds a lookup for each cgroup depth that has applications
+    // (rewritten with the maps); all eight here prove the kernel has them.
     for (int level = 1; level <= kLevels; ++level)
-        inet << "add rule inet " << kTable << " out meta mark & " << keep << " == 0 socket cgroupv2 level " << level
-             << " vmap @lv" << level << "\n";
-    inet << "add rule inet " << kTable << " out meta mark & " << mask << " != 0 update @tx { meta mark & " << mask << " }\n"
+        inet << "add rule inet " << kTable << " classify socket cgroupv2 level " << level << " vmap @lv" << level << "\n";
+    inet << "add rule inet " << kTable << " out meta mark & " << keep << " == 0 jump classify\n"
+         << "add rule inet " << kTable << " out meta mark & " << mask << " != 0 update @tx { meta mark & " << mask << " }\n"
          << "add rule inet " << kTable << " in ct mark & " << mask << " != 0 update @rx { ct mark & " << mask << " }\n";
     if (!m_nft.run(inet.str(), detail))
         return fail("nftables with socket cgroupv2, verdict maps and dynamic sets with counters", detail);
@@ -363,6 +377,7 @@ bool LinuxBackend::start(std::string& error)
     if (!m_nft.run(netdev.str(), detail))
         return fail("nftables netdev ingress and egress hooks (Linux 5.17 or later)", detail);
     loadChoices();
+    startSites();
     say("kestrix-service: linux backend on " + m_interface + " (downloads shaped on " + m_ifb + "), applications under "
         + m_root + "; classes with " + (fqCodel ? "fq_codel" : "pfifo (the kernel has no fq_codel)")
         + " leaves; downloads classified by a flow table learned from outgoing packets; mark bits " + mask);
@@ -426,6 +441,20 @@ bool LinuxBackend::setPolicy(bool active, std::uint32_t downLimit, std::uint32_t
     }
     m_policySet = true;
     m_down = downLimit, m_up = upLimit;
+    const std::string directory = stateDirectoryFor(m_settings.stateDirectory);
+    if (demo::makeDirectories(directory))
+        std::ofstream(directory + "/policy", std::ios::trunc) << (active ? 1 : 0) << " " << downLimit << " " << upLimit << "\n";
+    return true;
+}
+
+bool LinuxBackend::savedPolicy(bool& active, std::uint32_t& downLimit, std::uint32_t& upLimit) const
+{
+    std::istringstream fields(readFile(stateDirectoryFor(m_settings.stateDirectory) + "/policy"));
+    int on = 0;
+    std::uint32_t down = 0, up = 0;
+    if (!(fields >> on >> down >> up))
+        return false;
+    active = on != 0, downLimit = down, upLimit = up;
     return true;
 }
 
@@ -444,7 +473,9 @@ void LinuxBackend::resolve(App& app, const std::string& leafPath)
     const xdg::DesktopEntry entry = identity.kind == UnitKind::Application
                                             ? xdg::findDesktopEntry(identity.appId, dataDirs)
                                             : xdg::DesktopEntry();
-    app.name = !entry.name.empty() ? entry.name : identity.appId;
+    // Without a desktop file: the id, of a reverse-DNS id its last part ("org.gnome.Maps": "Maps").
+    const std::size_t dots = std::count(identity.appId.begin(), identity.appId.end(), '.');
+    app.name = !entry.name.empty() ? entry.name : dots >= 2 ? identity.appId.substr(identity.appId.rfind('.') + 1) : identity.appId;
     if (app.name.empty()) {
         // No id: the command of a process in it.
         std::istringstream pids(readFile(m_mount + "/" + leafPath + "/cgroup.procs"));
@@ -473,12 +504,9 @@ void LinuxBackend::scan(Clock::time_point now)
             app = std::make_unique<App>();
             app->key = identity.key;
             app->identity = identity;
-            Choice& choice = m_choices[identity.key];
-            if (choice.id == 0) {
-                choice.id = m_nextId++;
-                saveChoices();
-            }
-            app->id = choice.id, app->priority = choice.priority, app->pinned = choice.pinned;
+            app->id = idFor(identity.key);
+            const Choice& choice = m_choices[identity.key];
+            app->priority = choice.priority, app->pinned = choice.pinned;
             resolve(*app, leaf);
             for (std::uint32_t slot = 1; slot <= m_maxSlot && app->slot == 0; ++slot) {
                 if (m_slots[slot] == nullptr)
@@ -521,10 +549,13 @@ void LinuxBackend::syncMaps()
         std::string& list = elements[static_cast<std::size_t>(level)];
         list += (list.empty() ? "" : ", ") + ("\"" + m_nftPrefix + entry.first + "\" : jump a" + std::to_string(entry.second));
     }
+    batch << "flush chain inet " << kTable << " classify\n";
     for (int level = 1; level <= kLevels; ++level) {
         batch << "flush map inet " << kTable << " lv" << level << "\n";
-        if (!elements[static_cast<std::size_t>(level)].empty())
-            batch << "add element inet " << kTable << " lv" << level << " { " << elements[static_cast<std::size_t>(level)] << " }\n";
+        if (elements[static_cast<std::size_t>(level)].empty())
+            continue;
+        batch << "add element inet " << kTable << " lv" << level << " { " << elements[static_cast<std::size_t>(level)] << " }\n"
+              << "add rule inet " << kTable << " classify socket cgroupv2 level " << level << " vmap @lv" << level << "\n";
     }
     // One transaction: a cgroup that vanished since the scan fails it whole,
     // and the next tick tries again with what is there then.
@@ -536,9 +567,10 @@ void LinuxBackend::syncMaps()
     }
 }
 
-std::map<std::uint32_t, std::uint64_t> LinuxBackend::readCounters(const char* set)
+std::map<std::string, std::uint64_t> LinuxBackend::readSet(const std::string& set)
 {
-    std::map<std::uint32_t, std::uint64_t> counters;
+    // "elements = { KEY [expires T] counter packets P bytes B, ... }"
+    std::map<std::string, std::uint64_t> counters;
     std::string output, error;
     if (!m_nft.run(std::string("list set inet ") + kTable + " " + set, error, &output))
         return counters;
@@ -548,14 +580,111 @@ std::map<std::uint32_t, std::uint64_t> LinuxBackend::readCounters(const char* se
     std::istringstream elements(output.substr(open + 12, output.find('}', open) - open - 12));
     std::string element;
     while (std::getline(elements, element, ',')) {
-        unsigned long value = 0;
+        std::istringstream words(element);
+        std::string key, word;
         unsigned long long bytes = 0;
-        const auto at = element.find("bytes ");
-        if (std::sscanf(element.c_str(), " 0x%lx", &value) == 1 && at != std::string::npos
-            && std::sscanf(element.c_str() + at, "bytes %llu", &bytes) == 1)
-            counters[static_cast<std::uint32_t>(value) >> m_markShift] = bytes;
+        words >> key;
+        while (words >> word && word != "bytes") {
+        }
+        if (words >> bytes)
+            counters[key] = bytes;
     }
     return counters;
+}
+
+std::map<std::uint32_t, std::uint64_t> LinuxBackend::readCounters(const char* set)
+{
+    std::map<std::uint32_t, std::uint64_t> counters;
+    for (const auto& entry : readSet(set))
+        counters[static_cast<std::uint32_t>(std::stoul(entry.first, nullptr, 16)) >> m_markShift] = entry.second;
+    return counters;
+}
+
+std::uint32_t LinuxBackend::idFor(const std::string& key)
+{
+    Choice& choice = m_choices[key];
+    if (choice.id == 0) {
+        choice.id = m_nextId++;
+        saveChoices();
+    }
+    return choice.id;
+}
+
+// Sites are a second step: without log groups or these sets the
+// applications still work, and the site table stays empty.
+void LinuxBackend::startSites()
+{
+    constexpr std::uint16_t kGroup = 0x4b58;
+    const std::string mask = hex(m_settings.markMask);
+    std::ostringstream batch;
+    for (const char* family : {"4", "6"}) {
+        const std::string ip = family[0] == '4' ? "ip" : "ip6";
+        batch << "add set inet " << kTable << " stx" << family << " { typeof " << ip
+              << " daddr; flags dynamic,timeout; timeout 2m; counter; }\n"
+              << "add set inet " << kTable << " srx" << family << " { typeof " << ip
+              << " saddr; flags dynamic,timeout; timeout 2m; counter; }\n"
+              << "add rule inet " << kTable << " out meta mark & " << mask << " != 0 update @stx" << family << " { " << ip
+              << " daddr }\n"
+              << "add rule inet " << kTable << " in ct mark & " << mask << " != 0 update @srx" << family << " { " << ip
+              << " saddr }\n";
+    }
+    batch << "add rule inet " << kTable << " in udp sport 53 log group " << kGroup << " snaplen 1500\n";
+    std::string error;
+    auto dns = std::make_unique<DnsListener>();
+    if (!dns->open(kGroup, error) || !m_nft.run(batch.str(), error)) {
+        say("kestrix-service: sites are left out: " + error);
+        return;
+    }
+    m_dns = std::move(dns);
+}
+
+void LinuxBackend::measureSites(Clock::time_point now, double seconds)
+{
+    if (!m_dns)
+        return;
+    m_dns->drain([&](const DnsAnswer& answer) {
+        // Kept a while past its time to live: connections outlast it.
+        const auto until = now + std::chrono::seconds(std::max<std::uint32_t>(answer.ttl, 60)) + std::chrono::minutes(10);
+        for (const std::string& address : answer.addresses)
+            m_names[address] = {siteOf(answer.name), until};
+    });
+    for (auto it = m_names.begin(); it != m_names.end();)
+        it = it->second.second < now ? m_names.erase(it) : std::next(it);
+    std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> bytes;   // site -> down, up
+    for (const char* set : {"srx4", "srx6", "stx4", "stx6"}) {
+        for (const auto& entry : readSet(set)) {
+            std::uint64_t& last = m_addressBytes[std::string(set) + " " + entry.first];
+            const std::uint64_t delta = counterDelta(last, entry.second);
+            last = entry.second;
+            const auto name = m_names.find(entry.first);
+            if (name != m_names.end())
+                (set[1] == 'r' ? bytes[name->second.first].first : bytes[name->second.first].second) += delta;
+        }
+    }
+    for (auto& entry : m_sites)
+        entry.second.down = entry.second.up = 0;
+    for (const auto& entry : bytes) {
+        Site& site = m_sites[entry.first];
+        if (site.id == 0) {
+            const Choice& choice = m_choices[std::string("site:") + entry.first];
+            site.id = idFor("site:" + entry.first), site.priority = choice.priority, site.pinned = choice.pinned;
+        }
+        site.down = kbitPerSecond(entry.second.first, seconds), site.up = kbitPerSecond(entry.second.second, seconds);
+        if (site.down != 0 || site.up != 0)
+            site.lastActive = now;
+    }
+    for (auto it = m_sites.begin(); it != m_sites.end();) {
+        if (now - it->second.lastActive > kLinger) {
+            it = m_sites.erase(it);
+            continue;
+        }
+        demo::Flow flow;
+        flow.site = true, flow.id = it->second.id, flow.name = it->first;
+        flow.priority = it->second.priority, flow.pinned = it->second.pinned;
+        flow.down = it->second.down, flow.up = it->second.up;
+        m_flows.push_back(flow);
+        ++it;
+    }
 }
 
 void LinuxBackend::step()
@@ -584,12 +713,22 @@ void LinuxBackend::step()
         m_flows.push_back(flow);
     }
     std::sort(m_flows.begin(), m_flows.end(), [](const demo::Flow& a, const demo::Flow& b) { return a.id < b.id; });
+    measureSites(now, seconds);
     m_totalUp = m_ifTx.read(0, interfaceCounter(m_interface, true), seconds);
     m_totalDown = m_ifRx.read(0, interfaceCounter(m_interface, false), seconds);
 }
 
 void LinuxBackend::setChoice(std::uint32_t id, bool site, std::uint32_t priority, bool pinned)
 {
+    // A site's choice is kept and shown; its traffic is shaped by its application's class.
+    for (auto& entry : m_sites) {
+        if (site && entry.second.id == id) {
+            entry.second.priority = priority, entry.second.pinned = pinned;
+            Choice& choice = m_choices["site:" + entry.first];
+            choice.priority = priority, choice.pinned = pinned;
+            saveChoices();
+        }
+    }
     if (site)
         return;
     for (auto& entry : m_apps) {
@@ -608,16 +747,6 @@ void LinuxBackend::setChoice(std::uint32_t id, bool site, std::uint32_t priority
             say("kestrix-service: cannot move " + app.name + ": " + error);
         return;
     }
-}
-
-static std::string stateDirectoryFor(const std::string& configured)
-{
-    if (!configured.empty())
-        return configured;
-    const char* systemd = std::getenv("STATE_DIRECTORY");
-    if (systemd != nullptr && systemd[0] == '/')
-        return std::string(systemd).substr(0, std::string(systemd).find(':'));
-    return "/var/lib/kestrix";
 }
 
 void LinuxBackend::loadChoices()

@@ -9,6 +9,7 @@
 
 #include "backend.h"
 #include "meter.h"
+#include "sites.h"
 #include "system.h"
 #include "unitname.h"
 
@@ -51,6 +52,9 @@ public:
     std::uint32_t totalUp() const override { return m_totalUp; }
 
     const std::string& interface() const { return m_interface; }
+    // Prioritisation and the limits as the last run left them (kept in the
+    // state folder); false when none were kept.
+    bool savedPolicy(bool& active, std::uint32_t& downLimit, std::uint32_t& upLimit) const;
 
 private:
     struct App {
@@ -63,6 +67,13 @@ private:
         bool pinned = false;
         std::uint32_t slot = 0;   // 0: no mark left for it; not counted
         std::set<std::string> leaves;   // paths relative to the cgroup v2 mount
+        std::chrono::steady_clock::time_point lastActive;
+        std::uint32_t down = 0, up = 0;
+    };
+    struct Site {
+        std::uint32_t id = 0;
+        std::uint32_t priority = 3;
+        bool pinned = false;
         std::chrono::steady_clock::time_point lastActive;
         std::uint32_t down = 0, up = 0;
     };
@@ -82,7 +93,11 @@ private:
     std::uint32_t slotValue(std::uint32_t slot) const { return slot << m_markShift; }
     void scan(std::chrono::steady_clock::time_point now);
     void syncMaps();
+    std::map<std::string, std::uint64_t> readSet(const std::string& set);
     std::map<std::uint32_t, std::uint64_t> readCounters(const char* set);
+    void startSites();
+    void measureSites(std::chrono::steady_clock::time_point now, double seconds);
+    std::uint32_t idFor(const std::string& key);
     void resolve(App& app, const std::string& leafPath);
     void loadChoices();
     void saveChoices();
@@ -114,6 +129,10 @@ private:
     std::uint32_t m_nextId = 1;
     SpeedMeter m_txMeter, m_rxMeter, m_ifTx, m_ifRx;
     std::chrono::steady_clock::time_point m_lastStep;
+    std::unique_ptr<DnsListener> m_dns;                   // null: sites are left out
+    std::map<std::string, std::pair<std::string, std::chrono::steady_clock::time_point>> m_names;   // address -> site, until
+    std::map<std::string, std::uint64_t> m_addressBytes;  // "set address" -> last counter
+    std::map<std::string, Site> m_sites;                  // by name
     std::vector<demo::Flow> m_flows;
     std::uint32_t m_totalDown = 0, m_totalUp = 0;
 };

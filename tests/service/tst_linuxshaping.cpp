@@ -91,6 +91,7 @@ class TestLinuxShaping : public QObject {
     Client m_client;
     std::unique_ptr<PeerProcess> m_service;
     std::uint32_t m_ids[2] = {41, 7};
+    QStringList m_arguments;   // the service's, but for the limits
     int m_sleepers[2] = {};
 
     std::unique_ptr<Flow> flow(int app, bool upload, bool udp, bool v6)
@@ -203,11 +204,9 @@ private slots:
             QVERIFY(sh(QString("echo %1 > '%2/cgroup.procs'").arg(m_sleepers[app]).arg(m_apps[app])));
         }
         QVERIFY(sh(QString("printf '41 3 0 app:org.kestrix.First\\n7 3 0 app:org.kestrix.Second\\n' > %1/applications").arg(m_state.path())));
-        m_service = std::make_unique<PeerProcess>(
-            "nsenter", m_dir,
-            QStringList{"--net=/run/netns/" + kLan, KESTRIX_SERVICE, "--backend", "linux", "--interface", "kx0", "--cgroup-root",
-                        m_cgroups, "--state-dir", m_state.path(), "--icon-dir", m_state.path(), "--down-limit", "10000",
-                        "--up-limit", "10000", "--heartbeat-ms", "50"});
+        m_arguments = QStringList{"--net=/run/netns/" + kLan, KESTRIX_SERVICE, "--backend", "linux", "--interface", "kx0", "--cgroup-root",
+                                  m_cgroups, "--state-dir", m_state.path(), "--icon-dir", m_state.path(), "--heartbeat-ms", "50"};
+        m_service = std::make_unique<PeerProcess>("nsenter", m_dir, m_arguments + QStringList{"--down-limit", "10000", "--up-limit", "10000"});
         QString line;
         if (m_service->waitForLineStartingWith("kestrix-service: ", 15000, &line) && line.contains("the kernel lacks"))
             skip(line);
@@ -250,7 +249,7 @@ private slots:
         QVERIFY(flows[0]->sender >= 0 && flows[1]->sender >= 0);
         pump(flows, 2, upload);   // the queues fill, the first published second passes
         QList<double> published;
-        const QList<double> got = pump(flows, 3, upload, &published);
+        const QList<double> got = pump(flows, 4, upload, &published);
         const double total = got[0] + got[1];
         const QString figures = QString("received %1 / %2 Mbit/s, published %3 / %4").arg(got[0]).arg(got[1]).arg(published[0]).arg(published[1]);
         qInfo("%s", qPrintable(figures));
@@ -269,6 +268,49 @@ private slots:
             const QList<double> swapped = pump(flows, 1, upload);
             QVERIFY2(swapped[1] >= 0.75 * (swapped[0] + swapped[1]), qPrintable(QString("%1 / %2").arg(swapped[0]).arg(swapped[1])));
         }
+    }
+
+    // A DNS answer names the address; traffic to it is the site's.
+    void sitesFromDnsAnswers()
+    {
+        const int server = make(kWan, {}, [] {
+            const int fd = ::socket(AF_INET6, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+            const sockaddr_in6 any = address("::", 53);
+            return ::bind(fd, reinterpret_cast<const sockaddr*>(&any), sizeof any) == 0 ? fd : -1;
+        });
+        const sockaddr_in6 dns = address("::ffff:198.18.0.2", 53);
+        const int client = make(kLan, m_apps[0], [&] { return ::socket(AF_INET6, SOCK_DGRAM | SOCK_CLOEXEC, 0); });
+        QVERIFY(server >= 0 && ::sendto(client, "\x12\x34", 2, 0, reinterpret_cast<const sockaddr*>(&dns), sizeof dns) == 2);
+        sockaddr_in6 from{};
+        socklen_t length = sizeof from;
+        char query[64];
+        QCOMPARE(::recvfrom(server, query, sizeof query, 0, reinterpret_cast<sockaddr*>(&from), &length), ssize_t(2));
+        const QByteArray answer = QByteArray::fromHex("12348180000100010000000003777777076b657374726978076578616d706c650000010001"
+                                                      "c00c000100010000012c0004c6120002");   // www.kestrix.example A 198.18.0.2
+        QCOMPARE(::sendto(server, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from), length), ssize_t(answer.size()));
+        ::close(server), ::close(client);
+        std::vector<std::unique_ptr<Flow>> flows;
+        for (int app = 0; app < 2; ++app)
+            flows.push_back(flow(app, true, false, false));
+        SiteInfo site{};
+        QElapsedTimer timer;
+        for (timer.start(); timer.elapsed() < 15000 && !(textFromField(site.name) == u"kestrix.example" && site.uploadSpeed > 5000);) {
+            std::vector<std::uint32_t> ids;
+            pump(flows, 0.2, true), m_client.poll(), m_client.listSiteIds(ids);
+            ids.size() == 1 ? m_client.getSite(ids[0], site) : 0;
+        }
+        QVERIFY2(site.uploadSpeed > 5000, qPrintable(QString::fromStdU16String(textFromField(site.name)) + " " + QString::number(site.uploadSpeed)));
+    }
+
+    // Killed, it leaves its tables; the next start clears them and takes up the limits it kept.
+    void aCrashIsClearedAtTheNextStart()
+    {
+        QString left;
+        QVERIFY(m_service->kill() && sh(QString("nsenter --net=/run/netns/%1 nft list tables").arg(kLan), &left) && left.contains("kestrix"));
+        m_service = std::make_unique<PeerProcess>("nsenter", m_dir, m_arguments);
+        QVERIFY(m_service->waitForLineStartingWith("kestrix-service: linux backend on kx0", 15000));
+        std::uint32_t limit = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(m_client.poll() == 0 && m_client.controlCenterGetParameter(kParameterDownloadLimit, limit) == 0 && limit == 10000, 15000);
     }
 
     void cleanupTestCase()
