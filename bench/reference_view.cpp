@@ -15,7 +15,7 @@ int main(int argc, char* argv[])
 {
     scenegraph::Chooser sceneGraph(argc, argv);
     QApplication app(argc, argv);
-    sceneGraph.apply(QString());
+    sceneGraph.apply();
     const QStringList arguments = app.arguments();
     if (arguments.size() < 2) {
         qWarning("usage: reference_view FILE.qml [--animate]");

@@ -42,8 +42,8 @@ int main(int argc, char* argv[])
         return 0;
     }
 
-    // Which scene graph: the OpenGL probe runs in a child process while the
-    // start goes on, and has to be forked before the application object exists.
+    // Which scene graph: decided before the application object exists, since
+    // the OpenGL probe forks and the scale rounding follows the choice.
     scenegraph::Chooser sceneGraph(argc, argv);
 
     // 3-5. The application object (which follows the desktop's scale factor
@@ -82,7 +82,7 @@ int main(int argc, char* argv[])
     parser.process(app);
     if (parser.isSet(logOption))
         logging::setUp();
-    sceneGraph.apply(parser.value(sceneGraphOption));
+    sceneGraph.apply();
     const bool startedAtLogon = parser.isSet(autostartOption);
 
     int exitCode = 0;

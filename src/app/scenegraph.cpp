@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
@@ -25,6 +26,7 @@ const char kEnvironment[] = "KESTRIX_SCENE_GRAPH";
 // How long the start waits for the probe; a driver that hangs longer is
 // taken for a broken one.
 constexpr int kProbeTimeoutMs = 3000;
+const char kRounding[] = "QT_SCALE_FACTOR_ROUNDING_POLICY";
 
 std::optional<Backend> forced(const QString& value)
 {
@@ -41,8 +43,8 @@ QString qtQuickBackend()
     return backend.isEmpty() ? qEnvironmentVariable("QMLSCENE_DEVICE") : backend;
 }
 
-// The value of --scene-graph as the parser will see it, for deciding whether
-// probing is needed at all before the parser exists.
+// The value of --scene-graph as the parser will see it (which accepts the
+// option so that it is no error), read before the parser exists.
 QString optionInArguments(int argc, char** argv)
 {
     const QString name = QStringLiteral("--") + QLatin1String(kOptionName);
@@ -85,6 +87,56 @@ QString optionInArguments(int argc, char** argv)
     ::_exit(0);
 }
 
+// The renderer's name from a forked child, or nothing (with the reason in
+// @p warnings when the probe itself failed).
+Renderer probe(int argc, char** argv, QStringList& warnings)
+{
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        warnings << QStringLiteral("The OpenGL probe could not start: ") + QString::fromLocal8Bit(std::strerror(errno));
+        return std::nullopt;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        probeInChild(argc, argv, fds[1]);
+    }
+    ::close(fds[1]);
+    if (child < 0) {
+        warnings << QStringLiteral("The OpenGL probe could not start: ") + QString::fromLocal8Bit(std::strerror(errno));
+        ::close(fds[0]);
+        return std::nullopt;
+    }
+    QByteArray line;
+    QDeadlineTimer deadline(kProbeTimeoutMs);
+    bool finished = false;
+    while (!finished && !deadline.hasExpired()) {
+        pollfd readable{fds[0], POLLIN, 0};
+        const int ready = ::poll(&readable, 1, int(deadline.remainingTime()));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            break;
+        char chunk[256];
+        const ssize_t n = ::read(fds[0], chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        finished = n <= 0;
+        if (n > 0)
+            line.append(chunk, int(n));
+    }
+    if (!finished) {
+        warnings << QStringLiteral("The OpenGL probe gave no answer within %1 ms").arg(kProbeTimeoutMs);
+        ::kill(child, SIGKILL);
+    }
+    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    ::close(fds[0]);
+    if (finished && line.startsWith("renderer "))
+        return QString::fromUtf8(line.mid(9));
+    return std::nullopt;
+}
+
 } // namespace
 
 Decision decide(const QString& option, const QString& environment, const QString& qtQuickBackend,
@@ -112,88 +164,42 @@ QCommandLineOption option()
 
 Chooser::Chooser(int argc, char** argv)
 {
-    if (forced(optionInArguments(argc, argv)) || forced(qEnvironmentVariable(kEnvironment)) || !qtQuickBackend().isEmpty())
-        return;
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0)
-        return;
-    m_child = ::fork();
-    if (m_child == 0) {
-        ::close(fds[0]);
-        probeInChild(argc, argv, fds[1]);
-    }
-    ::close(fds[1]);
-    if (m_child < 0)
-        ::close(fds[0]);
-    else
-        m_answer = fds[0];
-}
-
-Chooser::~Chooser()
-{
-    // Never applied (the start ended early): the answer is not wanted.
-    if (m_child > 0) {
-        ::kill(m_child, SIGKILL);
-        collectProbe();
-    }
-}
-
-Renderer Chooser::collectProbe()
-{
-    if (m_child <= 0)
-        return std::nullopt;
-    QByteArray line;
-    QDeadlineTimer deadline(kProbeTimeoutMs);
-    bool finished = false;
-    while (!finished && !deadline.hasExpired()) {
-        pollfd readable{m_answer, POLLIN, 0};
-        const int ready = ::poll(&readable, 1, int(deadline.remainingTime()));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0)
-            break;
-        char chunk[256];
-        const ssize_t n = ::read(m_answer, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR)
-            continue;
-        finished = n <= 0;
-        if (n > 0)
-            line.append(chunk, int(n));
-    }
-    if (!finished) {
-        qCWarning(lcApp) << "The OpenGL probe gave no answer within" << kProbeTimeoutMs << "ms";
-        ::kill(m_child, SIGKILL);
-    }
-    while (::waitpid(m_child, nullptr, 0) < 0 && errno == EINTR) {
-    }
-    ::close(m_answer);
-    m_child = -1;
-    m_answer = -1;
-    if (finished && line.startsWith("renderer "))
-        return QString::fromUtf8(line.mid(9));
-    return std::nullopt;
-}
-
-Decision Chooser::apply(const QString& optionValue)
-{
+    const QString option = optionInArguments(argc, argv);
     const QString environment = qEnvironmentVariable(kEnvironment);
-    for (const QString& value : {optionValue, environment}) {
+    for (const QString& value : {option, environment}) {
         if (!value.isEmpty() && !forced(value))
-            qCWarning(lcApp).noquote() << "Unknown scene graph" << value << "(software or opengl): ignored";
+            m_warnings << QStringLiteral("Unknown scene graph %1 (software or opengl): ignored").arg(value);
     }
-    const Decision decision = decide(optionValue, environment, qtQuickBackend(), collectProbe());
-    const char* name = "left to Qt";
-    if (decision.backend == Backend::Software) {
+    Renderer renderer;
+    if (!forced(option) && !forced(environment) && qtQuickBackend().isEmpty())
+        renderer = probe(argc, argv, m_warnings);
+    m_decision = decide(option, environment, qtQuickBackend(), renderer);
+    if (m_decision.backend == Backend::Software) {
         QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
-        name = "software";
-    } else if (decision.backend == Backend::OpenGL) {
+        if (!qEnvironmentVariableIsSet(kRounding)) {
+            // Read by the application object's constructor, where it overrides
+            // the policy the application sets; dropped again in apply().
+            qputenv(kRounding, "RoundPreferFloor");
+            m_roundingSet = true;
+        }
+    } else if (m_decision.backend == Backend::OpenGL) {
         // Qt's own variables would otherwise still pick another one.
         qunsetenv("QT_QUICK_BACKEND");
         qunsetenv("QMLSCENE_DEVICE");
-        name = "OpenGL";
     }
-    qCDebug(lcApp).noquote() << "Scene graph:" << name << "(" + decision.reason + ")";
-    return decision;
+}
+
+void Chooser::apply()
+{
+    if (m_roundingSet)
+        qunsetenv(kRounding);
+    m_roundingSet = false;
+    for (const QString& warning : qAsConst(m_warnings))
+        qCWarning(lcApp).noquote() << warning;
+    m_warnings.clear();
+    const char* name = m_decision.backend == Backend::Software ? "software"
+                       : m_decision.backend == Backend::OpenGL ? "OpenGL" : "left to Qt";
+    qCDebug(lcApp).noquote() << "Scene graph:" << name << "(" + m_decision.reason + ")";
 }
 
 } // namespace scenegraph

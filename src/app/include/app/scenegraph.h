@@ -2,9 +2,9 @@
 
 #include <QCommandLineOption>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
-#include <sys/types.h>
 
 /// Which scene graph draws the window. Under a software OpenGL rasterizer
 /// (Mesa's llvmpipe, softpipe, swrast) or without OpenGL, Qt Quick's
@@ -40,30 +40,32 @@ Decision decide(const QString& option, const QString& environment, const QString
 /// `--scene-graph <software|opengl>`.
 QCommandLineOption option();
 
-/// The OpenGL probe and the choice. Construct it before the application
-/// object exists, while the process has one thread: it forks a child that
-/// makes an OpenGL context, reads the renderer's name and ends, so the
-/// driver (llvmpipe maps and touches about 60 MB) is never loaded into this
-/// process unless the window uses it. The child runs while the program
-/// starts up; apply() collects its answer.
+/// The choice, made before the application object exists and applied once
+/// it does. Construct it while the process has one thread: unless the
+/// command line or the environment force the choice, it forks a child that
+/// makes an OpenGL context, reads the renderer's name and ends (within 3 s),
+/// so the driver (llvmpipe maps and touches about 60 MB) is never loaded
+/// into this process unless the window uses it.
+///
+/// On the software path the desktop's scale factor is rounded to a whole
+/// number (down at .5, unless QT_SCALE_FACTOR_ROUNDING_POLICY says
+/// otherwise): at a fractional device pixel ratio the software scene graph
+/// leaves seams of unpainted pixels along the edges of what it redraws in a
+/// transparent window.
 class Chooser {
 public:
-    /// Starts the probe unless the command line or the environment already
-    /// force the choice.
     Chooser(int argc, char** argv);
-    ~Chooser();
-    Chooser(const Chooser&) = delete;
-    Chooser& operator=(const Chooser&) = delete;
 
-    /// Decides with the parsed @p optionValue, tells Qt Quick before its first
-    /// window exists and logs the choice once. Returns the decision.
-    Decision apply(const QString& optionValue);
+    const Decision& decision() const { return m_decision; }
+
+    /// Once the application object exists: drops what the constructor set
+    /// for it alone and logs the choice.
+    void apply();
 
 private:
-    Renderer collectProbe();
-
-    pid_t m_child = -1;
-    int m_answer = -1;
+    Decision m_decision;
+    QStringList m_warnings;
+    bool m_roundingSet = false;
 };
 
 } // namespace scenegraph
