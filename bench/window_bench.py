@@ -1,20 +1,25 @@
 #!/usr/bin/env python3
 """Figures for the running window, next to the demo service, under Xvfb.
 
-    xvfb-run -s "-screen 0 1600x1000x24" bench/window_bench.py build [service options...] [-- program options...]
+    xvfb-run -s "-screen 0 1600x1000x24 -dpi 96" bench/window_bench.py build [service options...] [-- program options...]
 
 Starts kestrix-service (demo traffic) and kestrix in private folders and
 reports: the time from starting the program to its first rendered frame
 (Qt's scene-graph frame log), its resident memory after 30 s, and its CPU
 use over the following 60 s (percent of one core). Nothing of the program is
-changed for the measurement.
+changed for the measurement. At 96 dpi the window is drawn at scale 1 (a bare
+Xvfb reports 100 dpi, which the program would follow).
 
-    xvfb-run -s "-screen 0 1600x1000x24" bench/window_bench.py build --reference [--animate]
+Xvfb's only OpenGL is Mesa's llvmpipe, so the program draws with Qt Quick's
+software scene graph; KESTRIX_SCENE_GRAPH=opengl in the environment measures
+the OpenGL path instead.
 
-measures a bare window of the same size with the same modules instead
-(bench/reference_window.qml): what the platform and the graphics stack cost
-before any of the program's scenes draw, still or (--animate) with one bar
-that never stops sliding.
+    xvfb-run -s "-screen 0 1600x1000x24 -dpi 96" bench/window_bench.py build --reference [--animate]
+
+measures a bare window of the same size with the same modules, background
+and choice of scene graph instead (bench/reference_window.qml): what the
+platform and the graphics stack cost before any of the program's scenes
+draw, still or (--animate) with one bar that never stops sliding.
 """
 
 import os
