@@ -10,8 +10,6 @@ Item {
 
     property int borderWidth: 1
 
-    opacity: 0.999
-
     readonly property real _edge: height > 0 ? borderWidth / height : 0
 
     Rectangle {

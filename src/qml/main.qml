@@ -118,6 +118,19 @@ ApplicationWindow {
         }
     }
 
+    // The software scene graph paints an opaque rectangle at a fractional
+    // position only where it covers pixel centres, yet leaves the pixel its
+    // edge cuts to it alone, so that pixel stays unpainted (a seam through
+    // the transparent window) when the rectangle moves or changes. Below full
+    // opacity nothing counts as opaque; at 0.999 QPainter still paints at
+    // full strength.
+    Binding {
+        target: rootWindow.contentItem
+        property: "opacity"
+        value: 0.999
+        when: mainScreenContainer.GraphicsInfo.api === GraphicsInfo.Software
+    }
+
     Settings {
         id: generalSettings
 
@@ -205,10 +218,7 @@ ApplicationWindow {
             anchors.top: parent.top
             anchors.left: parent.left
             anchors.right: parent.right
-            // 8 % in whole pixels, so that everything below starts on a pixel
-            // row: the software scene graph leaves a fractional edge's
-            // neighbouring row unpainted when a view is swapped.
-            height: Math.round(parent.height * 0.08)
+            height: parent.height * 0.08
             onSettingsClicked: {
                 popupSettings.visible = true
                 popupSettings.forceActiveFocus()
