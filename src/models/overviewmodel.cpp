@@ -3,6 +3,8 @@
 #include <QDebug>
 #include <QLoggingCategory>
 
+#include <algorithm>
+
 namespace {
 Q_LOGGING_CATEGORY(lcModels, "kestrix.models")
 } // namespace
@@ -99,6 +101,7 @@ void OverviewModel::add(QSharedPointer<AppItem> app)
         m_rows.at(found)->debugPrint();
         return;
     }
+    announceChanges();
     const int row = m_rows.size();
     beginInsertRows(QModelIndex(), row, row);
     m_rows.append(app);
@@ -121,8 +124,39 @@ void OverviewModel::change(QSharedPointer<AppItem> app)
     app->setPin(current->pin());
     app->setPriority(current->priority());
     m_rows[row] = app;
+    if (m_gathering > 0) {
+        m_firstChanged = m_firstChanged < 0 ? row : std::min(m_firstChanged, row);
+        m_lastChanged = std::max(m_lastChanged, row);
+        return;
+    }
     const QModelIndex changed = index(row);
     emit dataChanged(changed, changed, {});
+}
+
+void OverviewModel::beginChanges()
+{
+    ++m_gathering;
+}
+
+void OverviewModel::endChanges()
+{
+    if (m_gathering == 0)
+        return;
+    if (--m_gathering == 0)
+        announceChanges();
+}
+
+void OverviewModel::announceChanges()
+{
+    if (m_firstChanged < 0)
+        return;
+    // One range over every replaced row, the unchanged ones between them
+    // included: a proxy re-sorts a range against all its other rows, so a
+    // row replaced but not yet announced must not be among those.
+    const QModelIndex first = index(m_firstChanged);
+    const QModelIndex last = index(m_lastChanged);
+    m_firstChanged = m_lastChanged = -1;   // first: a slot may change rows again
+    emit dataChanged(first, last, {});
 }
 
 void OverviewModel::remove(uint appId, AppItem::AppType type)
@@ -132,6 +166,7 @@ void OverviewModel::remove(uint appId, AppItem::AppType type)
         qCDebug(lcModels) << "OverviewModel::remove item not found, id" << appId;
         return;
     }
+    announceChanges();
     beginRemoveRows(QModelIndex(), row, row);
     m_index.remove(Key(appId, type));
     m_rows.removeAt(row);
@@ -144,6 +179,7 @@ void OverviewModel::set(uint appId, uint type, bool pin, int priority)
     const int row = indexOf(appId, static_cast<int>(type));
     if (row < 0)
         return;
+    announceChanges();
     const QSharedPointer<AppItem> item = m_rows.at(row);
     item->setPin(pin);
     item->setPriority(priority);

@@ -163,12 +163,54 @@ bool SortFilterProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex& so
     return model->data(index, role).toString().contains(expression);
 }
 
+namespace {
+
+template <typename T>
+int threeWay(const T& left, const T& right)
+{
+    return left < right ? -1 : (right < left ? 1 : 0);
+}
+
+// -1, 0 or 1 as @p left sorts before, with or after @p right (two values of
+// one role): by the value's own type where it has an order, else by the
+// texts, locale-aware. Equal values give 0.
+int compareValues(const QVariant& left, const QVariant& right)
+{
+    switch (static_cast<QMetaType::Type>(left.userType())) {
+    case QMetaType::Int:
+        return threeWay(left.toInt(), right.toInt());
+    case QMetaType::UInt:
+        return threeWay(left.toUInt(), right.toUInt());
+    case QMetaType::LongLong:
+        return threeWay(left.toLongLong(), right.toLongLong());
+    case QMetaType::ULongLong:
+        return threeWay(left.toULongLong(), right.toULongLong());
+    case QMetaType::Double:
+        return threeWay(left.toDouble(), right.toDouble());
+    case QMetaType::QChar:
+        return threeWay(left.toChar(), right.toChar());
+    case QMetaType::QDate:
+        return threeWay(left.toDate(), right.toDate());
+    case QMetaType::QTime:
+        return threeWay(left.toTime(), right.toTime());
+    case QMetaType::QDateTime:
+        return threeWay(left.toDateTime(), right.toDateTime());
+    default: {
+        const QString leftText = left.toString();
+        const QString rightText = right.toString();
+        if (leftText == rightText)
+            return 0;
+        return threeWay(QString::localeAwareCompare(leftText, rightText), 0);
+    }
+    }
+}
+
+} // namespace
+
 bool SortFilterProxyModel::lessThan(const QModelIndex& left, const QModelIndex& right) const
 {
-    const QVariant leftValue = sourceModel()->data(left, m_sortRoleInt);
-    const QVariant rightValue = sourceModel()->data(right, m_sortRoleInt);
-    const bool leftPinned = sourceModel()->data(left, OverviewModel::PinRole).toBool();
-    const bool rightPinned = sourceModel()->data(right, OverviewModel::PinRole).toBool();
+    const bool leftPinned = left.data(OverviewModel::PinRole).toBool();
+    const bool rightPinned = right.data(OverviewModel::PinRole).toBool();
     const bool ascending = sortOrder() == Qt::AscendingOrder;
 
     // Pinned items first, whichever the order: the base class swaps the
@@ -177,28 +219,12 @@ bool SortFilterProxyModel::lessThan(const QModelIndex& left, const QModelIndex& 
         return ascending;
     if (!leftPinned && rightPinned)
         return !ascending;
-    if (leftValue == rightValue)
-        return false;
-    switch (static_cast<QMetaType::Type>(leftValue.userType())) {
-    case QMetaType::Int:
-        return leftValue.toInt() < rightValue.toInt();
-    case QMetaType::UInt:
-        return leftValue.toUInt() < rightValue.toUInt();
-    case QMetaType::LongLong:
-        return leftValue.toLongLong() < rightValue.toLongLong();
-    case QMetaType::ULongLong:
-        return leftValue.toULongLong() < rightValue.toULongLong();
-    case QMetaType::Double:
-        return leftValue.toDouble() < rightValue.toDouble();
-    case QMetaType::QChar:
-        return leftValue.toChar() < rightValue.toChar();
-    case QMetaType::QDate:
-        return leftValue.toDate() < rightValue.toDate();
-    case QMetaType::QTime:
-        return leftValue.toTime() < rightValue.toTime();
-    case QMetaType::QDateTime:
-        return leftValue.toDateTime() < rightValue.toDateTime();
-    default:
-        return QString::localeAwareCompare(leftValue.toString(), rightValue.toString()) < 0;
-    }
+    const int order = compareValues(left.data(m_sortRoleInt), right.data(m_sortRoleInt));
+    if (order != 0)
+        return order < 0;
+    // Equal items keep the order of the source, in either order. A full sort
+    // is stable and would keep it anyway; but the base class re-places a
+    // changed row after its equals, so without this the order of equal rows
+    // would depend on which rows changed, and in which batches.
+    return ascending ? left.row() < right.row() : left.row() > right.row();
 }

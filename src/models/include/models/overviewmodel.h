@@ -38,7 +38,16 @@ public:
     /// A new item from the service; an item already present is kept.
     void add(QSharedPointer<AppItem> app);
     /// A changed item from the service; the row keeps its pin and priority.
+    /// Announced at once, or by endChanges() while changes are gathered.
     void change(QSharedPointer<AppItem> app);
+    /// Gathers the changes of one poll: until the matching endChanges(),
+    /// change() replaces rows without announcing them, and endChanges()
+    /// announces them with one dataChanged, from the first replaced row to
+    /// the last. A sorted proxy then re-sorts once per poll instead of once
+    /// per row. add, remove and set announce what is gathered first, so
+    /// every proxy meets their signals with its rows in order.
+    void beginChanges();
+    void endChanges();
     Q_INVOKABLE void remove(uint appId, AppItem::AppType type);
     /// The user's pin and priority; always announced, changed or not.
     Q_INVOKABLE void set(uint appId, uint type, bool pin, int priority);
@@ -52,13 +61,17 @@ signals:
 private:
     using Key = QPair<quint32, int>;
 
-    /// The first row with this id and type, or -1.
+    /// The row with this id and type, or -1.
     int indexOf(quint32 appId, int type) const;
     void reindexFrom(int row);
+    void announceChanges();
 
     QVector<QSharedPointer<AppItem>> m_rows;
     // id and type -> row. Rows are unique by id and type (add keeps the
     // first), so the index gives the same row a search from the top would.
     QHash<Key, int> m_index;
     QHash<int, QByteArray> m_roleNames;
+    int m_gathering = 0;             // depth of beginChanges()
+    int m_firstChanged = -1;         // the rows replaced, not yet announced
+    int m_lastChanged = -1;
 };
