@@ -33,8 +33,13 @@ int OverviewModel::rowCount(const QModelIndex& parent) const
 
 QVariant OverviewModel::data(const QModelIndex& index, int role) const
 {
-    const QSharedPointer<AppItem> item = itemAt(index.row());
-    if (!item)
+    // No copy of the shared pointer: the proxies call this several times per
+    // comparison, and a copy writes to every item's reference count.
+    const int row = index.row();
+    if (row < 0 || row >= m_rows.size())
+        return {};
+    const AppItem* item = m_rows.at(row).data();
+    if (item == nullptr)
         return {};
     switch (role) {
     case AppIdRole:
@@ -76,7 +81,19 @@ QSharedPointer<AppItem> OverviewModel::itemAt(int row) const
 
 int OverviewModel::indexOf(quint32 appId, int type) const
 {
-    return m_index.value(Key(appId, type), -1);
+    // The service reports its table in the same order on every poll, the
+    // order in which the rows were added: the row after the last one found
+    // is tried first, which spares a lookup in the hash (a cache miss each,
+    // in a large table).
+    if (m_nextRow < m_rows.size()) {
+        const AppItem& next = *m_rows.at(m_nextRow);
+        if (next.id() == appId && next.type() == type)
+            return m_nextRow++;
+    }
+    const int row = m_index.value(Key(appId, type), -1);
+    if (row >= 0)
+        m_nextRow = row + 1;
+    return row;
 }
 
 void OverviewModel::reindexFrom(int row)

@@ -6,6 +6,9 @@
 #include <QJSEngine>
 #include <QQmlEngine>
 
+#include <algorithm>
+#include <optional>
+
 SortFilterProxyModel::SortFilterProxyModel(QObject* parent) : QSortFilterProxyModel(parent)
 {
     connect(this, &QAbstractItemModel::rowsInserted, this, &SortFilterProxyModel::countChanged);
@@ -80,8 +83,16 @@ QString SortFilterProxyModel::filterString() const
 
 void SortFilterProxyModel::setFilterString(const QString& filter)
 {
-    setFilterRegExp(QRegExp(filter, filterCaseSensitivity(),
-                            static_cast<QRegExp::PatternSyntax>(filterSyntax())));
+    applyFilter(QRegExp(filter, filterCaseSensitivity(),
+                        static_cast<QRegExp::PatternSyntax>(filterSyntax())));
+}
+
+void SortFilterProxyModel::applyFilter(const QRegExp& expression)
+{
+    // The base class filters again at once, maybe amid a change of the source.
+    if (m_sourceChanging > 0)
+        m_changeFilter = expression;
+    setFilterRegExp(expression);
 }
 
 SortFilterProxyModel::FilterSyntax SortFilterProxyModel::filterSyntax() const
@@ -91,8 +102,8 @@ SortFilterProxyModel::FilterSyntax SortFilterProxyModel::filterSyntax() const
 
 void SortFilterProxyModel::setFilterSyntax(FilterSyntax syntax)
 {
-    setFilterRegExp(QRegExp(filterString(), filterCaseSensitivity(),
-                            static_cast<QRegExp::PatternSyntax>(syntax)));
+    applyFilter(QRegExp(filterString(), filterCaseSensitivity(),
+                        static_cast<QRegExp::PatternSyntax>(syntax)));
 }
 
 QJSValue SortFilterProxyModel::get(int index) const
@@ -118,6 +129,64 @@ QHash<int, QByteArray> SortFilterProxyModel::roleNames() const
     return {};
 }
 
+void SortFilterProxyModel::setSourceModel(QAbstractItemModel* model)
+{
+    for (const QMetaObject::Connection& connection : qAsConst(m_sourceConnections))
+        disconnect(connection);
+    m_sourceConnections.clear();
+    m_sourceChanging = 0;
+    forgetSortKeys();
+    // While the base class handles a dataChanged of the source, the sort
+    // keys are kept and the filter expression is copied once: one handler
+    // runs before the base class's (connected in setSourceModel), one after
+    // it. Every other signal of the source may move rows, so it forgets the
+    // keys too.
+    if (model != nullptr) {
+        m_sourceConnections << connect(model, &QAbstractItemModel::dataChanged, this, [this] {
+            if (m_sourceChanging++ == 0)
+                m_changeFilter = filterRegExp();
+            forgetSortKeys();
+        });
+    }
+    QSortFilterProxyModel::setSourceModel(model);
+    if (model == nullptr)
+        return;
+    m_sourceConnections << connect(model, &QAbstractItemModel::dataChanged, this, [this] {
+        --m_sourceChanging;
+        forgetSortKeys();
+    });
+    const auto forget = [this] { forgetSortKeys(); };
+    m_sourceConnections << connect(model, &QAbstractItemModel::rowsAboutToBeInserted, this, forget)
+                        << connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this, forget)
+                        << connect(model, &QAbstractItemModel::rowsAboutToBeMoved, this, forget)
+                        << connect(model, &QAbstractItemModel::layoutAboutToBeChanged, this, forget)
+                        << connect(model, &QAbstractItemModel::modelAboutToBeReset, this, forget);
+}
+
+void SortFilterProxyModel::forgetSortKeys()
+{
+    ++m_keyStamp;
+    // Only the rows read since: a key may hold a text, whose memory it keeps.
+    for (const int row : m_keyedRows) {
+        if (row < static_cast<int>(m_sortKeys.size()))
+            m_sortKeys[static_cast<std::size_t>(row)].value = QVariant();
+    }
+    m_keyedRows.clear();
+}
+
+const SortFilterProxyModel::SortKey& SortFilterProxyModel::sortKey(const QModelIndex& index) const
+{
+    SortKey& key = m_sortKeys[static_cast<std::size_t>(index.row())];
+    if (key.stamp != m_keyStamp || key.role != m_sortRoleInt) {
+        key.stamp = m_keyStamp;
+        key.role = m_sortRoleInt;
+        key.pinned = index.data(OverviewModel::PinRole).toBool();
+        key.value = index.data(m_sortRoleInt);
+        m_keyedRows.push_back(index.row());
+    }
+    return key;
+}
+
 void SortFilterProxyModel::classBegin() {}
 
 void SortFilterProxyModel::componentComplete()
@@ -140,7 +209,12 @@ int SortFilterProxyModel::roleKey(const QByteArray& role) const
 
 bool SortFilterProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const
 {
-    const QRegExp expression = filterRegExp();
+    // Searched in place: a copy of a QRegExp allocates its match state, and
+    // amid a change of the source this runs for every row it changed.
+    std::optional<QRegExp> copied;   // not even constructed when not needed
+    if (m_sourceChanging == 0)
+        copied.emplace(filterRegExp());
+    QRegExp& expression = copied ? *copied : m_changeFilter;
     if (expression.isEmpty())
         return true;
     QAbstractItemModel* model = sourceModel();
@@ -150,7 +224,7 @@ bool SortFilterProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex& so
         const QHash<int, QByteArray> roles = roleNames();
         for (auto role = roles.cbegin(); role != roles.cend(); ++role) {
             const QModelIndex index = model->index(sourceRow, 0, sourceParent);
-            if (model->data(index, role.key()).toString().contains(expression))
+            if (expression.indexIn(model->data(index, role.key()).toString()) != -1)
                 return true;
         }
         return false;
@@ -160,7 +234,7 @@ bool SortFilterProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex& so
         return true;
     // The role number as set; a role given only by name is the base's.
     const int role = m_filterRoleInt != 0 ? m_filterRoleInt : QSortFilterProxyModel::filterRole();
-    return model->data(index, role).toString().contains(expression);
+    return expression.indexIn(model->data(index, role).toString()) != -1;
 }
 
 namespace {
@@ -209,8 +283,24 @@ int compareValues(const QVariant& left, const QVariant& right)
 
 bool SortFilterProxyModel::lessThan(const QModelIndex& left, const QModelIndex& right) const
 {
-    const bool leftPinned = left.data(OverviewModel::PinRole).toBool();
-    const bool rightPinned = right.data(OverviewModel::PinRole).toBool();
+    SortKey leftRead;
+    SortKey rightRead;
+    const SortKey* leftKey = &leftRead;
+    const SortKey* rightKey = &rightRead;
+    if (m_sourceChanging > 0) {
+        const auto rows = static_cast<std::size_t>(std::max(left.row(), right.row())) + 1;
+        if (m_sortKeys.size() < rows)
+            m_sortKeys.resize(std::max<std::size_t>(rows, static_cast<std::size_t>(left.model()->rowCount())));
+        leftKey = &sortKey(left);
+        rightKey = &sortKey(right);
+    } else {
+        leftRead.pinned = left.data(OverviewModel::PinRole).toBool();
+        leftRead.value = left.data(m_sortRoleInt);
+        rightRead.pinned = right.data(OverviewModel::PinRole).toBool();
+        rightRead.value = right.data(m_sortRoleInt);
+    }
+    const bool leftPinned = leftKey->pinned;
+    const bool rightPinned = rightKey->pinned;
     const bool ascending = sortOrder() == Qt::AscendingOrder;
 
     // Pinned items first, whichever the order: the base class swaps the
@@ -219,7 +309,7 @@ bool SortFilterProxyModel::lessThan(const QModelIndex& left, const QModelIndex& 
         return ascending;
     if (!leftPinned && rightPinned)
         return !ascending;
-    const int order = compareValues(left.data(m_sortRoleInt), right.data(m_sortRoleInt));
+    const int order = compareValues(leftKey->value, rightKey->value);
     if (order != 0)
         return order < 0;
     // Equal items keep the order of the source, in either order. A full sort

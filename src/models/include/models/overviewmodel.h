@@ -70,6 +70,7 @@ private:
     // id and type -> row. Rows are unique by id and type (add keeps the
     // first), so the index gives the same row a search from the top would.
     QHash<Key, int> m_index;
+    mutable int m_nextRow = 0;       // where indexOf looks first
     QHash<int, QByteArray> m_roleNames;
     int m_gathering = 0;             // depth of beginChanges()
     int m_firstChanged = -1;         // the rows replaced, not yet announced
