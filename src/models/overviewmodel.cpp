@@ -140,12 +140,11 @@ void OverviewModel::change(QSharedPointer<AppItem> app)
     const QSharedPointer<AppItem>& current = m_rows.at(row);
     app->setPin(current->pin());
     app->setPriority(current->priority());
-    m_rows[row] = app;
     if (m_gathering > 0) {
-        m_firstChanged = m_firstChanged < 0 ? row : std::min(m_firstChanged, row);
-        m_lastChanged = std::max(m_lastChanged, row);
+        m_pending.emplace_back(row, std::move(app));
         return;
     }
+    m_rows[row] = app;
     const QModelIndex changed = index(row);
     emit dataChanged(changed, changed, {});
 }
@@ -165,15 +164,44 @@ void OverviewModel::endChanges()
 
 void OverviewModel::announceChanges()
 {
-    if (m_firstChanged < 0)
+    if (m_pending.empty())
         return;
-    // One range over every replaced row, the unchanged ones between them
-    // included: a proxy re-sorts a range against all its other rows, so a
-    // row replaced but not yet announced must not be among those.
-    const QModelIndex first = index(m_firstChanged);
-    const QModelIndex last = index(m_lastChanged);
-    m_firstChanged = m_lastChanged = -1;   // first: a slot may change rows again
-    emit dataChanged(first, last, {});
+    // Taken first: a slot of dataChanged may change rows again.
+    std::vector<std::pair<int, QSharedPointer<AppItem>>> pending;
+    pending.swap(m_pending);
+    // By row (the service reports in row order, so this is rarely needed);
+    // two reports for one row stay in their order.
+    const auto byRow = [](const auto& a, const auto& b) { return a.first < b.first; };
+    if (!std::is_sorted(pending.begin(), pending.end(), byRow))
+        std::stable_sort(pending.begin(), pending.end(), byRow);
+
+    // A few rows are announced one by one, each as change() would have at
+    // once: a sorted proxy then re-places just those rows. Many are
+    // announced as one range, from the first to the last, after all are in
+    // place: the proxies re-filter every row of the range and re-sort them
+    // once, which beyond about a quarter of the rows costs less than
+    // re-placing them one by one. (Not several ranges: a proxy re-sorts a
+    // range against all its other rows, and a row replaced but not yet
+    // announced among those would leave it out of order.)
+    if (pending.size() * 4 <= static_cast<std::size_t>(m_rows.size())) {
+        for (auto& entry : pending) {
+            // Found again: a slot of an earlier dataChanged may have moved rows.
+            const int row = indexOf(entry.second->id(), entry.second->type());
+            if (row < 0)
+                continue;
+            m_rows[row] = std::move(entry.second);
+            const QModelIndex changed = index(row);
+            emit dataChanged(changed, changed, {});
+        }
+    } else {
+        for (auto& [row, item] : pending)
+            m_rows[row] = std::move(item);
+        emit dataChanged(index(pending.front().first), index(pending.back().first), {});
+    }
+    if (m_pending.empty()) {   // the vector's room serves the next poll
+        pending.clear();
+        m_pending.swap(pending);
+    }
 }
 
 void OverviewModel::remove(uint appId, AppItem::AppType type)

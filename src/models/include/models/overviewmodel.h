@@ -7,6 +7,9 @@
 #include <QSharedPointer>
 #include <QVector>
 
+#include <utility>
+#include <vector>
+
 /// The list of applications and sites the views show, in the order they
 /// were added. Fed by the service bridge (add, change, remove) and by the
 /// user (set), whose changes leave through appChanged.
@@ -41,11 +44,11 @@ public:
     /// Announced at once, or by endChanges() while changes are gathered.
     void change(QSharedPointer<AppItem> app);
     /// Gathers the changes of one poll: until the matching endChanges(),
-    /// change() replaces rows without announcing them, and endChanges()
-    /// announces them with one dataChanged, from the first replaced row to
-    /// the last. A sorted proxy then re-sorts once per poll instead of once
-    /// per row. add, remove and set announce what is gathered first, so
-    /// every proxy meets their signals with its rows in order.
+    /// change() keeps its item aside, and endChanges() puts the items in
+    /// their rows and announces them: a few one by one, many with one
+    /// dataChanged, from the first changed row to the last, so that a sorted
+    /// proxy re-sorts once per poll instead of once per row. add, remove and
+    /// set apply and announce what is gathered first.
     void beginChanges();
     void endChanges();
     Q_INVOKABLE void remove(uint appId, AppItem::AppType type);
@@ -73,6 +76,6 @@ private:
     mutable int m_nextRow = 0;       // where indexOf looks first
     QHash<int, QByteArray> m_roleNames;
     int m_gathering = 0;             // depth of beginChanges()
-    int m_firstChanged = -1;         // the rows replaced, not yet announced
-    int m_lastChanged = -1;
+    // Reports gathered, row and item, applied and announced by endChanges().
+    std::vector<std::pair<int, QSharedPointer<AppItem>>> m_pending;
 };
