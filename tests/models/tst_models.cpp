@@ -191,12 +191,12 @@ private slots:
             for (int poll = 0; poll < 20; ++poll) {
                 together.beginChanges();
                 for (const QString& id : names(oneByOne, M::AppIdRole)) {
-                    const int what = random.bounded(poll % 2 ? 40 : 8);   // 1: a new one, 2: one removed, 3 to 7: changed
+                    const int what = random.bounded(poll % 2 ? 40 : 8);   // 1: new, 2: any removed, 3: any changed, 4-7: changed
                     const uint chosen = oneByOne.itemAt(static_cast<int>(random.bounded(oneByOne.rowCount())))->id();
                     if (what == 2)
                         each([&](M& model) { model.remove(chosen, App); });
                     else if (what == 1 || (what > 2 && what < 8))
-                        report(what == 1 ? &M::add : &M::change, what == 1 ? next++ : id.toUInt());
+                        report(what == 1 ? &M::add : &M::change, what == 1 ? next++ : what == 3 ? chosen : id.toUInt());
                     if (random.bounded(20) == 0)   // the user, on any row
                         each([&](M& model) { model.set(chosen, App, true, 2); });
                 }
