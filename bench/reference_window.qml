@@ -1,11 +1,10 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtCharts 2.3
-import QtGraphicalEffects 1.0
 
 // The program's window stripped to its frame: same size, transparent and
-// frameless, a full-size background through the same drop shadow, two small
-// charts, and (with --animate) one bar that never stops sliding.
+// frameless, the same full-window background with its shadow drawn in, two
+// small charts, and (with --animate) one bar that never stops sliding.
 ApplicationWindow {
     width: 1280
     height: 900
@@ -13,24 +12,9 @@ ApplicationWindow {
     flags: Qt.FramelessWindowHint | Qt.Window
     color: "transparent"
 
-    Rectangle {
-        id: background
-
+    Image {
         anchors.fill: parent
-        anchors.margins: 10
-        color: "#0b1a2e"
-        visible: false
-    }
-
-    DropShadow {
-        anchors.fill: background
-        source: background
-        horizontalOffset: 4
-        verticalOffset: 4
-        radius: 10
-        samples: 16
-        color: "#80000000"
-        cached: true
+        source: "qrc:/res/background.png"
     }
 
     Row {

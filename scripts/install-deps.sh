@@ -22,7 +22,7 @@ packages=(
     qml-module-qtquick2 qml-module-qtquick-window2 qml-module-qtquick-layouts
     qml-module-qtquick-controls qml-module-qtquick-controls2
     qml-module-qtquick-templates2 qml-module-qtqml-models2
-    qml-module-qtcharts qml-module-qtgraphicaleffects
+    qml-module-qtcharts
     qml-module-qt-labs-settings qml-module-qt-labs-platform
     qml-module-qttest
     # headless display for the QML tests and screenshots; xprop and xwininfo

@@ -6,6 +6,7 @@
 #include "app/quitsignals.h"
 #include "app/qwinapplication.h"
 #include "app/restorechannel.h"
+#include "app/scenegraph.h"
 
 #include "models/appcontroller.h"
 
@@ -41,6 +42,10 @@ int main(int argc, char* argv[])
         return 0;
     }
 
+    // Which scene graph: decided before the application object exists, since
+    // the OpenGL probe forks and the scale rounding follows the choice.
+    scenegraph::Chooser sceneGraph(argc, argv);
+
     // 3-5. The application object (which follows the desktop's scale factor
     // instead of assuming 96 dpi) and its identity.
     QWinApplication app(argc, argv);
@@ -72,9 +77,12 @@ int main(int argc, char* argv[])
     QCommandLineOption autostartOption(QStringLiteral("a"));
     parser.addOption(logOption);
     parser.addOption(autostartOption);
+    const QCommandLineOption sceneGraphOption = scenegraph::option();
+    parser.addOption(sceneGraphOption);
     parser.process(app);
     if (parser.isSet(logOption))
         logging::setUp();
+    sceneGraph.apply();
     const bool startedAtLogon = parser.isSet(autostartOption);
 
     int exitCode = 0;

@@ -1,5 +1,4 @@
 import QtQuick 2.12
-import QtGraphicalEffects 1.12
 
 // A button of the settings page: a transparent box with a 2 px frame around a
 // white label, both drawn through the frame gradient.
@@ -11,30 +10,15 @@ Item {
 
     signal clicked()
 
-    // Only the shape: the gradient below paints it.
-    Rectangle {
-        id: shape
-
+    GradientFrame {
         anchors.fill: parent
-        visible: false
-        color: "transparent"
-        border.width: 2
-        border.color: Theme.textAlt
-
-        Text {
-            id: label
-
-            anchors.centerIn: parent
-            color: Theme.label
-        }
+        borderWidth: 2
     }
 
-    LinearGradient {
+    GradientText {
+        id: label
+
         anchors.fill: parent
-        source: shape
-        start: Qt.point(0, 0)
-        end: Qt.point(0, height)
-        gradient: Theme.frameGradient
     }
 
     MouseArea {

@@ -1,5 +1,4 @@
 import QtQuick 2.12
-import QtGraphicalEffects 1.12
 import org.netvane.data 1.0
 
 // The strip between the title bar and the views: the two view tabs on the
@@ -75,8 +74,8 @@ Item {
         }
     }
 
-    // The grid's sort choice: text and icon are only a stencil; what shows
-    // is the frame gradient through them, and only in the grid view.
+    // The grid's sort choice, text and icon in the frame gradient, shown only
+    // in the grid view.
     Item {
         id: sortIndicator
 
@@ -84,47 +83,20 @@ Item {
         anchors.right: bottomLine.right
         anchors.bottom: bottomLine.top
         anchors.bottomMargin: 10
-        width: sortLabel.contentWidth + sortIcon.width + 10
+        width: sortLabel.contentWidth + sortLabel.iconSize + 10
         height: 15
 
-        Item {
-            id: sortStencil
+        GradientText {
+            id: sortLabel
 
+            objectName: "sortLabel"
             anchors.fill: parent
-            visible: false
-
-            Text {
-                id: sortLabel
-
-                objectName: "sortLabel"
-                anchors.verticalCenter: parent.verticalCenter
-                text: qsTr("SORTING BY") + ": " + header.sortText
-                color: Theme.label
-                font.pixelSize: Theme.textSmall
-            }
-
-            Image {
-                id: sortIcon
-
-                anchors.left: sortLabel.right
-                anchors.leftMargin: 5
-                anchors.verticalCenter: parent.verticalCenter
-                width: 15
-                height: 15
-                source: "qrc:/res/sort.png"
-                smooth: true
-                mipmap: true
-            }
-        }
-
-        LinearGradient {
-            objectName: "sortGradient"
-            anchors.fill: parent
-            source: sortStencil
-            start: Qt.point(0, 0)
-            end: Qt.point(0, height)
-            gradient: Theme.frameGradient
             visible: header._gridSelected
+            horizontalAlignment: Text.AlignLeft
+            text: qsTr("SORTING BY") + ": " + header.sortText
+            font.pixelSize: Theme.textSmall
+            iconSource: "qrc:/res/sort.png"
+            iconSize: 15
         }
 
         MouseArea {

@@ -1,5 +1,4 @@
 import QtQuick 2.12
-import QtGraphicalEffects 1.12
 
 // The framed dark panel of every dialog and tooltip: a 4 px border painted in
 // the frame gradient, a navy inside, an optional round close button on the
@@ -16,23 +15,9 @@ Item {
 
     signal closePopup()
 
-    // Only the shape of the border: the gradient below paints it.
-    Rectangle {
-        id: borderShape
-
+    GradientFrame {
         anchors.fill: parent
-        visible: false
-        color: "transparent"
-        border.width: popupWindow._borderWidth
-        border.color: Theme.text
-    }
-
-    LinearGradient {
-        anchors.fill: parent
-        source: borderShape
-        start: Qt.point(0, 0)
-        end: Qt.point(0, height)
-        gradient: Theme.frameGradient
+        borderWidth: popupWindow._borderWidth
     }
 
     Rectangle {

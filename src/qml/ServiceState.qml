@@ -1,5 +1,4 @@
 import QtQuick 2.12
-import QtGraphicalEffects 1.12
 
 // The state panel between the two speed charts: the averaged and the highest
 // rates of both directions, the stream-control switch and one line telling
@@ -39,26 +38,12 @@ Item {
             appController.setStreamControlState(true)
     }
 
-    // Only the frame's shape: the gradient below paints it.
-    Rectangle {
-        id: frameShape
-
+    GradientFrame {
+        objectName: "frame"
         anchors.fill: parent
         anchors.topMargin: 8
         anchors.bottomMargin: 8
-        visible: false
-        color: "transparent"
-        border.width: 5
-        border.color: Theme.label
-    }
-
-    LinearGradient {
-        objectName: "frame"
-        anchors.fill: frameShape
-        source: frameShape
-        start: Qt.point(0, 0)
-        end: Qt.point(0, height)
-        gradient: Theme.frameGradient
+        borderWidth: 5
     }
 
     Column {

@@ -1,6 +1,5 @@
 import QtQuick 2.12
 import QtCharts 2.3
-import QtGraphicalEffects 1.12
 import org.netvane.scenes 1.0
 
 // A bar chart of one speed over the last fifteen seconds. Once a second it
@@ -68,26 +67,12 @@ Item {
         onTriggered: speedChart.tick()
     }
 
-    // Only the frame's shape: the gradient below paints it.
-    Rectangle {
-        id: frameShape
-
+    GradientFrame {
+        objectName: "frame"
         anchors.fill: parent
         anchors.topMargin: speedChart.topBottomMargin
         anchors.bottomMargin: speedChart.topBottomMargin
-        visible: false
-        color: "transparent"
-        border.width: 5
-        border.color: Theme.text
-    }
-
-    LinearGradient {
-        objectName: "frame"
-        anchors.fill: frameShape
-        source: frameShape
-        start: Qt.point(0, 0)
-        end: Qt.point(0, height)
-        gradient: Theme.frameGradient
+        borderWidth: 5
     }
 
     ChartView {

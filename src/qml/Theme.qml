@@ -21,7 +21,6 @@ QtObject {
     readonly property color highlight: "lightsteelblue"
     readonly property color closeGlyph: "gray"
     readonly property color dimmer: "black"
-    readonly property color shadow: "#80000000"
     readonly property color comboText: "#111"
     readonly property color comboSelection: "#000040"
 
@@ -38,12 +37,19 @@ QtObject {
     // The frame gradient: "white" at 0, "grey" at 0.5, "white" at 1, top to bottom.
     readonly property color frameEdge: "white"
     readonly property color frameMiddle: "grey"
-    // The same stops as one object, for the LinearGradient masks that paint
-    // frames, texts and icons in it.
+    // The same stops as one object, for rectangles filled with it.
     readonly property Gradient frameGradient: Gradient {
         GradientStop { position: 0.0; color: frameEdge }
         GradientStop { position: 0.5; color: frameMiddle }
         GradientStop { position: 1.0; color: frameEdge }
+    }
+
+    // The frame gradient's colour at position (0 at the top, 1 at the bottom).
+    function frameColorAt(position) {
+        var edge = Math.min(1, Math.abs(2 * position - 1))
+        return Qt.rgba(frameMiddle.r + (frameEdge.r - frameMiddle.r) * edge,
+                       frameMiddle.g + (frameEdge.g - frameMiddle.g) * edge,
+                       frameMiddle.b + (frameEdge.b - frameMiddle.b) * edge, 1)
     }
 
     // Speed and progress bars: the dark track and the light part that fills it.

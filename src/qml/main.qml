@@ -1,7 +1,6 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Window 2.12
-import QtGraphicalEffects 1.12
 import Qt.labs.settings 1.0
 import Qt.labs.platform 1.1 as Platform
 import org.netvane.data 1.0
@@ -189,23 +188,14 @@ ApplicationWindow {
         anchors.fill: parent
         anchors.margins: Theme.windowMargin
 
+        // The main area's panel with its drop shadow, drawn at build time over
+        // the whole window, so that every scene graph shows it.
         Image {
             id: background
 
             anchors.fill: parent
+            anchors.margins: -Theme.windowMargin
             source: "qrc:/res/background.png"
-            visible: false
-        }
-
-        DropShadow {
-            anchors.fill: background
-            source: background
-            horizontalOffset: 4
-            verticalOffset: 4
-            radius: 10
-            samples: 16
-            color: Theme.shadow
-            cached: true
         }
 
         CustomTitleBar {
@@ -215,7 +205,10 @@ ApplicationWindow {
             anchors.top: parent.top
             anchors.left: parent.left
             anchors.right: parent.right
-            height: parent.height * 0.08
+            // 8 % in whole pixels, so that everything below starts on a pixel
+            // row: the software scene graph leaves a fractional edge's
+            // neighbouring row unpainted when a view is swapped.
+            height: Math.round(parent.height * 0.08)
             onSettingsClicked: {
                 popupSettings.visible = true
                 popupSettings.forceActiveFocus()

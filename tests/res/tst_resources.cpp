@@ -1,6 +1,6 @@
 // The image bundle as the scenes see it: every qrc:/res/ path written in the
-// program's sources is in the bundle, and every image of the bundle decodes
-// (the .ico through Qt's ico plugin) and shows something.
+// program's sources is in the bundle, every image decodes (the .ico through
+// Qt's ico plugin), shows something and stays sharp on a screen scaled by 2.
 
 #include <QDirIterator>
 #include <QImageReader>
@@ -40,6 +40,28 @@ private slots:
             const QString path = images.next();
             QTest::newRow(qPrintable(path)) << path;
         }
+    }
+
+    // Sharp on a screen scaled by 2: every image is rendered at twice the
+    // size it is shown at, or has an @2x variant of exactly twice its size.
+    void everyImageIsSharpAtTwice()
+    {
+        QFile manifest(QStringLiteral(KESTRIX_SOURCE_DIR "/src/res/images.txt"));
+        QVERIFY(manifest.open(QIODevice::ReadOnly | QIODevice::Text));
+        static const QRegularExpression line(QStringLiteral(R"(^(\S+)\.png\s*\|[^|]*\|\s*(\d+)x(\d+)\s*(@2x)?\s*\|\s*([\d.]+)x([\d.]+))"));
+        int checked = 0;
+        for (const QString& text : QString::fromUtf8(manifest.readAll()).split(QLatin1Char('\n'))) {
+            const auto match = line.match(text);
+            if (!match.hasMatch())
+                continue;
+            ++checked;
+            const QSize own = QImage(QStringLiteral(":/res/%1.png").arg(match.captured(1))).size(),
+                        twice = QImage(QStringLiteral(":/res/%1@2x.png").arg(match.captured(1))).size();
+            const bool rendered2x = match.captured(2).toInt() >= 2 * match.captured(5).toDouble() - 1 && match.captured(3).toInt() >= 2 * match.captured(6).toDouble() - 1;
+            QVERIFY2(rendered2x || twice == own * 2, qPrintable(text));
+            QVERIFY2(twice.isEmpty() == match.captured(4).isEmpty(), qPrintable(text));
+        }
+        QVERIFY(checked > 30);
     }
 
     // At least 2 % of the pixels are solid.

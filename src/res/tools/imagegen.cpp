@@ -13,6 +13,7 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QColor>
 #include <QCommandLineParser>
 #include <QDataStream>
 #include <QDir>
@@ -27,6 +28,7 @@
 #include <QSvgRenderer>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -41,15 +43,35 @@ struct IcoEntry {
     QString source;
 };
 
+// A drop shadow drawn behind the source at build time, with the parameters
+// of Qt Graphical Effects' DropShadow (transparent border, no spread), so
+// that any scene graph shows it: the source fills the image less `inset` on
+// every side, its shadow falls `offset` pixels right and down.
+struct Shadow {
+    int inset = 0;
+    int offset = 0;
+    int radius = 0;
+    int samples = 0;
+    QColor colour;
+
+    Shadow scaled(int factor) const
+    {
+        return {inset * factor, offset * factor, radius * factor, samples * factor, colour};
+    }
+};
+
 struct ImageItem {
     QString file;                   // name in the bundle, e.g. "close.png"
     QString source;                 // SVG source in the source folder
     QSize rendered;                 // pixel size of a PNG
+    bool twice = false;             // also name@2x.png at twice the size, for 2x screens
+    std::optional<Shadow> shadow;   // drawn behind the source
     std::vector<IcoEntry> entries;  // the images of an ICO, largest first
     QSizeF shown;                   // size the scenes draw it at
     QString what;                   // what it shows
 
     bool isIco() const { return file.endsWith(QLatin1String(".ico")); }
+    QString twiceFile() const { return QString(file).insert(file.lastIndexOf(QLatin1Char('.')), QLatin1String("@2x")); }
 };
 
 int g_svgWarnings = 0;
@@ -136,13 +158,44 @@ std::optional<std::vector<ImageItem>> readManifest(const QString& path)
         }
         ImageItem item;
         item.file = columns[0];
-        item.source = columns[1];
         item.what = columns[4];
-        if (names.contains(item.file)) {
+        // The source, optionally with a shadow: "x.svg shadow 10 4 10 16 #80000000"
+        // (inset, offset, radius, samples, colour).
+        const QStringList source = columns[1].split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        item.source = source.value(0);
+        if (source.size() > 1) {
+            Shadow shadow;
+            bool ok = source.size() == 7 && source[1] == QLatin1String("shadow");
+            int* values[] = {&shadow.inset, &shadow.offset, &shadow.radius, &shadow.samples};
+            for (int i = 0; i < 4; ++i) {
+                bool number = false;
+                *values[i] = source.value(i + 2).toInt(&number);
+                ok = ok && number && *values[i] >= 0;
+            }
+            shadow.colour = QColor(source.value(6));
+            if (!ok || !shadow.colour.isValid() || shadow.samples < 2 || shadow.inset < 1) {
+                fail(where + QStringLiteral("bad source '%1' (x.svg shadow inset offset radius samples #aarrggbb)")
+                                 .arg(columns[1]));
+                return std::nullopt;
+            }
+            item.shadow = shadow;
+        }
+        // The rendered size, optionally followed by "@2x".
+        QStringList rendered = columns[2].split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        item.twice = rendered.size() == 2 && rendered[1] == QLatin1String("@2x");
+        if (item.twice)
+            columns[2] = rendered[0];
+        if (names.contains(item.file) || (item.twice && names.contains(item.twiceFile()))) {
             fail(where + QStringLiteral("%1 is listed twice").arg(item.file));
             return std::nullopt;
         }
         names.insert(item.file);
+        if (item.twice)
+            names.insert(item.twiceFile());
+        if (item.isIco() && (item.twice || item.shadow)) {
+            fail(where + QStringLiteral("an .ico has neither @2x nor a shadow"));
+            return std::nullopt;
+        }
         if (!item.file.endsWith(QLatin1String(".png")) && !item.isIco()) {
             fail(where + QStringLiteral("%1: only .png and .ico are made").arg(item.file));
             return std::nullopt;
@@ -252,6 +305,82 @@ std::optional<QImage> renderSvg(const QString& svgPath, const QSize& size)
     return image;
 }
 
+// The shadowed image: the source rendered into the image less the inset, over
+// the blurred and coloured copy of its alpha, moved by the offset. The blur
+// is the one DropShadow runs in its shaders, sample for sample: samples / 2
+// taps on each side, radius / (samples / 2) pixels apart, read with linear
+// interpolation, weighted by a Gaussian of deviation (radius + 1) / 3.3333
+// taps, first across, then down, each pass divided by the effect's
+// thickness without spread (0.98) and clipped at 1.
+std::optional<QImage> renderShadowed(const QString& svgPath, const QSize& size, const Shadow& shadow)
+{
+    const auto source = renderSvg(svgPath, size - QSize(2 * shadow.inset, 2 * shadow.inset));
+    if (!source) {
+        return std::nullopt;
+    }
+    const int taps = shadow.samples / 2;
+    const double spread = double(shadow.radius) / taps;
+    const double deviation = (shadow.radius + 1) / 3.3333;
+    const double thickness = 0.98;
+    std::vector<double> weights;
+    double total = 0;
+    for (int i = -taps; i <= taps; ++i) {
+        weights.push_back(std::exp(-i * i / (2 * deviation * deviation)));
+        total += weights.back();
+    }
+    // The alpha field, padded by the blur's reach on every side.
+    const int reach = int(std::ceil(taps * spread)) + 1;
+    const int width = source->width() + 2 * reach;
+    const int height = source->height() + 2 * reach;
+    std::vector<double> alpha(size_t(width) * size_t(height), 0.0);
+    for (int y = 0; y < source->height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(source->constScanLine(y));
+        for (int x = 0; x < source->width(); ++x) {
+            alpha[size_t(y + reach) * size_t(width) + size_t(x + reach)] = qAlpha(line[x]) / 255.0;
+        }
+    }
+    const auto blur = [&](const std::vector<double>& in, int step, int length, int lines, int lineStep) {
+        std::vector<double> out(in.size(), 0.0);
+        for (int l = 0; l < lines; ++l) {
+            for (int p = 0; p < length; ++p) {
+                double sum = 0;
+                for (int i = -taps; i <= taps; ++i) {
+                    const double at = p + i * spread;
+                    const int below = int(std::floor(at));
+                    const double fraction = at - below;
+                    const auto value = [&](int q) {
+                        return q < 0 || q >= length ? 0.0 : in[size_t(l) * size_t(lineStep) + size_t(q) * size_t(step)];
+                    };
+                    sum += weights[size_t(i + taps)] * ((1 - fraction) * value(below) + fraction * value(below + 1));
+                }
+                out[size_t(l) * size_t(lineStep) + size_t(p) * size_t(step)] = std::min(1.0, sum / total / thickness);
+            }
+        }
+        return out;
+    };
+    alpha = blur(blur(alpha, 1, width, height, width), width, height, width, 1);
+
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    const int shift = shadow.inset + shadow.offset - reach;
+    for (int y = 0; y < size.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            const int fx = x - shift;
+            const int fy = y - shift;
+            if (fx < 0 || fy < 0 || fx >= width || fy >= height) {
+                continue;
+            }
+            const double a = shadow.colour.alphaF() * alpha[size_t(fy) * size_t(width) + size_t(fx)];
+            line[x] = qRgba(qRound(shadow.colour.red() * a), qRound(shadow.colour.green() * a),
+                            qRound(shadow.colour.blue() * a), qRound(255 * a));
+        }
+    }
+    QPainter painter(&image);
+    painter.drawImage(shadow.inset, shadow.inset, *source);
+    return image;
+}
+
 std::optional<QByteArray> encodePng(const QImage& image)
 {
     QByteArray bytes;
@@ -300,7 +429,6 @@ bool generate(const std::vector<ImageItem>& items, const QDir& svgDir, const QDi
 {
     bool ok = true;
     for (const ImageItem& item : items) {
-        QByteArray bytes;
         if (item.isIco()) {
             std::vector<std::pair<int, QByteArray>> pngs;
             for (const IcoEntry& entry : item.entries) {
@@ -316,17 +444,21 @@ bool generate(const std::vector<ImageItem>& items, const QDir& svgDir, const QDi
             if (pngs.size() != item.entries.size()) {
                 continue;
             }
-            bytes = icoContainer(pngs);
-        } else {
-            const auto image = renderSvg(svgDir.filePath(item.source), item.rendered);
-            const auto png = image ? encodePng(*image) : std::nullopt;
-            if (!png) {
-                ok = false;
-                continue;
-            }
-            bytes = *png;
+            ok = writeFile(outDir.filePath(item.file), icoContainer(pngs)) && ok;
+            continue;
         }
-        ok = writeFile(outDir.filePath(item.file), bytes) && ok;
+        // The image, and for 2x screens the same at twice the size.
+        for (int factor : {1, 2}) {
+            if (factor == 2 && !item.twice) {
+                break;
+            }
+            const QSize size = item.rendered * factor;
+            const QString path = svgDir.filePath(item.source);
+            const auto image = item.shadow ? renderShadowed(path, size, item.shadow->scaled(factor))
+                                           : renderSvg(path, size);
+            const auto png = image ? encodePng(*image) : std::nullopt;
+            ok = png && writeFile(outDir.filePath(factor == 1 ? item.file : item.twiceFile()), *png) && ok;
+        }
     }
     return ok;
 }
