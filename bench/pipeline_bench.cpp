@@ -1,8 +1,15 @@
-// One poll that reports every application changed, through the whole chain
-// the scenes sit on: LibClient, ProxyObject, AppController, OverviewModel,
-// and the nine sorting proxies of the list and the four priority rows.
+// One poll through the whole chain the scenes sit on: LibClient,
+// ProxyObject, AppController, OverviewModel, and the nine sorting proxies of
+// the list and the four priority rows.
 //
 //   build/bench/pipeline_bench [--benchmark_repetitions=5 ...]
+//
+// Arguments of each case: the number of applications, how many of them the
+// poll reports changed (every one, or every tenth), and whether the scenes'
+// proxies are there (1) or not (0). The counters: peakRssMB is the process's
+// peak resident memory so far (the cases run in the order below, so the
+// figure after a case is that of the largest table so far); rssMB is the
+// resident memory at the end of the case.
 
 #include "models/appcontroller.h"
 #include "models/sortfilterproxymodel.h"
@@ -15,7 +22,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -25,15 +31,16 @@
 
 namespace {
 
-std::string residentMemory()
+// A figure of /proc/self/status ("VmRSS", "VmHWM") in MB.
+double statusMegabytes(const std::string& field)
 {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return line.substr(6);
+        if (line.rfind(field + ":", 0) == 0)
+            return std::stod(line.substr(field.size() + 1)) / 1024.0;
     }
-    return "?";
+    return 0.0;
 }
 
 // The proxies the scenes stack on the model: the list, and for each of the
@@ -68,12 +75,25 @@ struct SceneProxies {
             second->setSortOrder(Qt::AscendingOrder);
         }
     }
+    // The list, sorted by download speed, descending (nothing is pinned).
+    bool listInOrder() const
+    {
+        const SortFilterProxyModel& list = *proxies.front();
+        for (int row = 1; row < list.rowCount(); ++row) {
+            if (list.index(row - 1, 0).data(OverviewModel::DownloadSpeedRole).toUInt()
+                < list.index(row, 0).data(OverviewModel::DownloadSpeedRole).toUInt())
+                return false;
+        }
+        return true;
+    }
     std::vector<std::unique_ptr<SortFilterProxyModel>> proxies;
 };
 
-void BM_PollAllChanged(benchmark::State& state)
+void BM_Poll(benchmark::State& state)
 {
     const auto count = static_cast<std::uint32_t>(state.range(0));
+    const auto step = static_cast<std::uint32_t>(state.range(1));   // every step-th changes
+    const bool withScene = state.range(2) != 0;
     char pattern[] = "/tmp/kestrix-pipeline-XXXXXX";
     const std::string directory = ::mkdtemp(pattern);
     ::setenv("KESTRIX_IPC_DIR", directory.c_str(), 1);
@@ -96,34 +116,48 @@ void BM_PollAllChanged(benchmark::State& state)
         service.publishApplications(apps);
 
         AppController controller;   // registers and takes the first table over
-        SceneProxies scene(controller.overviewModel());
+        std::unique_ptr<SceneProxies> scene;
+        if (withScene)
+            scene = std::make_unique<SceneProxies>(controller.overviewModel());
         ProxyObject* proxy = controller.proxyObject();
         if (controller.overviewModel()->rowCount() != static_cast<int>(count))
             state.SkipWithError("the model did not take the table over");
-        if (count == 1000)
-            std::printf("resident memory with %u applications: %s\n", count, residentMemory().c_str());
 
         std::uint32_t round = 0;
         for (auto _ : state) {
             state.PauseTiming();
             ++round;
-            for (std::uint32_t i = 0; i < count; ++i)
+            for (std::uint32_t i = 0; i < count; i += step)
                 apps[i].downloadSpeed = (i * 7919u + round * 104729u) % 100000u;
             service.publishApplications(apps);
             state.ResumeTiming();
             proxy->onTimer();
         }
+        if (scene && !scene->listInOrder())
+            state.SkipWithError("the list is not in download order after the polls");
         state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * count);
         std::uint64_t rows = 0;
-        for (const auto& p : scene.proxies)
-            rows += static_cast<std::uint64_t>(p->rowCount());
+        for (std::size_t i = 0; scene && i < scene->proxies.size(); ++i)
+            rows += static_cast<std::uint64_t>(scene->proxies[i]->rowCount());
         state.counters["proxyRows"] = static_cast<double>(rows);
+        state.counters["rssMB"] = statusMegabytes("VmRSS");
+        state.counters["peakRssMB"] = statusMegabytes("VmHWM");
     }
     std::error_code ignored;
     std::filesystem::remove_all(directory, ignored);
 }
 
-BENCHMARK(BM_PollAllChanged)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Poll)
+    ->ArgNames({"apps", "step", "scene"})
+    ->Args({100, 1, 1})
+    ->Args({1000, 1, 1})
+    ->Args({10000, 1, 1})
+    ->Args({1000, 10, 1})
+    ->Args({10000, 10, 1})
+    ->Args({1000, 1, 0})
+    ->Args({10000, 1, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 

@@ -68,7 +68,9 @@ void ProxyObject::appUpdated(QSharedPointer<AppItem> app)
 
 void ProxyObject::onTimer()
 {
+    emit pollStarted();
     m_libClient->pollService();
+    emit pollFinished();
 }
 
 void ProxyObject::stop()

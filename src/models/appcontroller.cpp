@@ -59,6 +59,9 @@ AppController::AppController(QObject* parent)
         connect(proxy, &ProxyObject::appChanged, &m_overviewModel,
                 [this](QSharedPointer<AppItem>& app) { m_overviewModel.change(app); });
         connect(proxy, &ProxyObject::appRemoved, &m_overviewModel, &OverviewModel::remove);
+        // One poll's changes reach the scenes' proxies together.
+        connect(proxy, &ProxyObject::pollStarted, &m_overviewModel, &OverviewModel::beginChanges);
+        connect(proxy, &ProxyObject::pollFinished, &m_overviewModel, &OverviewModel::endChanges);
         connect(proxy, &ProxyObject::newAdapterName, this, &AppController::setAdapterName);
         connect(proxy, &ProxyObject::newIp4Address, this, &AppController::setIp4Address);
         connect(proxy, &ProxyObject::newIp6Address, this, &AppController::setIp6Address);

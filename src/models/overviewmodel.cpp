@@ -3,6 +3,8 @@
 #include <QDebug>
 #include <QLoggingCategory>
 
+#include <algorithm>
+
 namespace {
 Q_LOGGING_CATEGORY(lcModels, "kestrix.models")
 } // namespace
@@ -31,8 +33,13 @@ int OverviewModel::rowCount(const QModelIndex& parent) const
 
 QVariant OverviewModel::data(const QModelIndex& index, int role) const
 {
-    const QSharedPointer<AppItem> item = itemAt(index.row());
-    if (!item)
+    // No copy of the shared pointer: the proxies call this several times per
+    // comparison, and a copy writes to every item's reference count.
+    const int row = index.row();
+    if (row < 0 || row >= m_rows.size())
+        return {};
+    const AppItem* item = m_rows.at(row).data();
+    if (item == nullptr)
         return {};
     switch (role) {
     case AppIdRole:
@@ -74,7 +81,19 @@ QSharedPointer<AppItem> OverviewModel::itemAt(int row) const
 
 int OverviewModel::indexOf(quint32 appId, int type) const
 {
-    return m_index.value(Key(appId, type), -1);
+    // The service reports its table in the same order on every poll, the
+    // order in which the rows were added: the row after the last one found
+    // is tried first, which spares a lookup in the hash (a cache miss each,
+    // in a large table).
+    if (m_nextRow < m_rows.size()) {
+        const AppItem& next = *m_rows.at(m_nextRow);
+        if (next.id() == appId && next.type() == type)
+            return m_nextRow++;
+    }
+    const int row = m_index.value(Key(appId, type), -1);
+    if (row >= 0)
+        m_nextRow = row + 1;
+    return row;
 }
 
 void OverviewModel::reindexFrom(int row)
@@ -99,6 +118,7 @@ void OverviewModel::add(QSharedPointer<AppItem> app)
         m_rows.at(found)->debugPrint();
         return;
     }
+    announceChanges();
     const int row = m_rows.size();
     beginInsertRows(QModelIndex(), row, row);
     m_rows.append(app);
@@ -120,9 +140,68 @@ void OverviewModel::change(QSharedPointer<AppItem> app)
     const QSharedPointer<AppItem>& current = m_rows.at(row);
     app->setPin(current->pin());
     app->setPriority(current->priority());
+    if (m_gathering > 0) {
+        m_pending.emplace_back(row, std::move(app));
+        return;
+    }
     m_rows[row] = app;
     const QModelIndex changed = index(row);
     emit dataChanged(changed, changed, {});
+}
+
+void OverviewModel::beginChanges()
+{
+    ++m_gathering;
+}
+
+void OverviewModel::endChanges()
+{
+    if (m_gathering == 0)
+        return;
+    if (--m_gathering == 0)
+        announceChanges();
+}
+
+void OverviewModel::announceChanges()
+{
+    if (m_pending.empty())
+        return;
+    // Taken first: a slot of dataChanged may change rows again.
+    std::vector<std::pair<int, QSharedPointer<AppItem>>> pending;
+    pending.swap(m_pending);
+    // By row (the service reports in row order, so this is rarely needed);
+    // two reports for one row stay in their order.
+    const auto byRow = [](const auto& a, const auto& b) { return a.first < b.first; };
+    if (!std::is_sorted(pending.begin(), pending.end(), byRow))
+        std::stable_sort(pending.begin(), pending.end(), byRow);
+
+    // A few rows are announced one by one, each as change() would have at
+    // once: a sorted proxy then re-places just those rows. Many are
+    // announced as one range, from the first to the last, after all are in
+    // place: the proxies re-filter every row of the range and re-sort them
+    // once, which beyond about a quarter of the rows costs less than
+    // re-placing them one by one. (Not several ranges: a proxy re-sorts a
+    // range against all its other rows, and a row replaced but not yet
+    // announced among those would leave it out of order.)
+    if (pending.size() * 4 <= static_cast<std::size_t>(m_rows.size())) {
+        for (auto& entry : pending) {
+            // Found again: a slot of an earlier dataChanged may have moved rows.
+            const int row = indexOf(entry.second->id(), entry.second->type());
+            if (row < 0)
+                continue;
+            m_rows[row] = std::move(entry.second);
+            const QModelIndex changed = index(row);
+            emit dataChanged(changed, changed, {});
+        }
+    } else {
+        for (auto& [row, item] : pending)
+            m_rows[row] = std::move(item);
+        emit dataChanged(index(pending.front().first), index(pending.back().first), {});
+    }
+    if (m_pending.empty()) {   // the vector's room serves the next poll
+        pending.clear();
+        m_pending.swap(pending);
+    }
 }
 
 void OverviewModel::remove(uint appId, AppItem::AppType type)
@@ -132,6 +211,7 @@ void OverviewModel::remove(uint appId, AppItem::AppType type)
         qCDebug(lcModels) << "OverviewModel::remove item not found, id" << appId;
         return;
     }
+    announceChanges();
     beginRemoveRows(QModelIndex(), row, row);
     m_index.remove(Key(appId, type));
     m_rows.removeAt(row);
@@ -144,6 +224,7 @@ void OverviewModel::set(uint appId, uint type, bool pin, int priority)
     const int row = indexOf(appId, static_cast<int>(type));
     if (row < 0)
         return;
+    announceChanges();
     const QSharedPointer<AppItem> item = m_rows.at(row);
     item->setPin(pin);
     item->setPriority(priority);

@@ -6,6 +6,9 @@
 #include <QJSEngine>
 #include <QQmlEngine>
 
+#include <algorithm>
+#include <optional>
+
 SortFilterProxyModel::SortFilterProxyModel(QObject* parent) : QSortFilterProxyModel(parent)
 {
     connect(this, &QAbstractItemModel::rowsInserted, this, &SortFilterProxyModel::countChanged);
@@ -80,8 +83,16 @@ QString SortFilterProxyModel::filterString() const
 
 void SortFilterProxyModel::setFilterString(const QString& filter)
 {
-    setFilterRegExp(QRegExp(filter, filterCaseSensitivity(),
-                            static_cast<QRegExp::PatternSyntax>(filterSyntax())));
+    applyFilter(QRegExp(filter, filterCaseSensitivity(),
+                        static_cast<QRegExp::PatternSyntax>(filterSyntax())));
+}
+
+void SortFilterProxyModel::applyFilter(const QRegExp& expression)
+{
+    // The base class filters again at once, maybe amid a change of the source.
+    if (m_sourceChanging > 0)
+        m_changeFilter = expression;
+    setFilterRegExp(expression);
 }
 
 SortFilterProxyModel::FilterSyntax SortFilterProxyModel::filterSyntax() const
@@ -91,8 +102,8 @@ SortFilterProxyModel::FilterSyntax SortFilterProxyModel::filterSyntax() const
 
 void SortFilterProxyModel::setFilterSyntax(FilterSyntax syntax)
 {
-    setFilterRegExp(QRegExp(filterString(), filterCaseSensitivity(),
-                            static_cast<QRegExp::PatternSyntax>(syntax)));
+    applyFilter(QRegExp(filterString(), filterCaseSensitivity(),
+                        static_cast<QRegExp::PatternSyntax>(syntax)));
 }
 
 QJSValue SortFilterProxyModel::get(int index) const
@@ -118,6 +129,64 @@ QHash<int, QByteArray> SortFilterProxyModel::roleNames() const
     return {};
 }
 
+void SortFilterProxyModel::setSourceModel(QAbstractItemModel* model)
+{
+    for (const QMetaObject::Connection& connection : qAsConst(m_sourceConnections))
+        disconnect(connection);
+    m_sourceConnections.clear();
+    m_sourceChanging = 0;
+    forgetSortKeys();
+    // While the base class handles a dataChanged of the source, the sort
+    // keys are kept and the filter expression is copied once: one handler
+    // runs before the base class's (connected in setSourceModel), one after
+    // it. Every other signal of the source may move rows, so it forgets the
+    // keys too.
+    if (model != nullptr) {
+        m_sourceConnections << connect(model, &QAbstractItemModel::dataChanged, this, [this] {
+            if (m_sourceChanging++ == 0)
+                m_changeFilter = filterRegExp();
+            forgetSortKeys();
+        });
+    }
+    QSortFilterProxyModel::setSourceModel(model);
+    if (model == nullptr)
+        return;
+    m_sourceConnections << connect(model, &QAbstractItemModel::dataChanged, this, [this] {
+        --m_sourceChanging;
+        forgetSortKeys();
+    });
+    const auto forget = [this] { forgetSortKeys(); };
+    m_sourceConnections << connect(model, &QAbstractItemModel::rowsAboutToBeInserted, this, forget)
+                        << connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this, forget)
+                        << connect(model, &QAbstractItemModel::rowsAboutToBeMoved, this, forget)
+                        << connect(model, &QAbstractItemModel::layoutAboutToBeChanged, this, forget)
+                        << connect(model, &QAbstractItemModel::modelAboutToBeReset, this, forget);
+}
+
+void SortFilterProxyModel::forgetSortKeys()
+{
+    ++m_keyStamp;
+    // Only the rows read since: a key may hold a text, whose memory it keeps.
+    for (const int row : m_keyedRows) {
+        if (row < static_cast<int>(m_sortKeys.size()))
+            m_sortKeys[static_cast<std::size_t>(row)].value = QVariant();
+    }
+    m_keyedRows.clear();
+}
+
+const SortFilterProxyModel::SortKey& SortFilterProxyModel::sortKey(const QModelIndex& index) const
+{
+    SortKey& key = m_sortKeys[static_cast<std::size_t>(index.row())];
+    if (key.stamp != m_keyStamp || key.role != m_sortRoleInt) {
+        key.stamp = m_keyStamp;
+        key.role = m_sortRoleInt;
+        key.pinned = index.data(OverviewModel::PinRole).toBool();
+        key.value = index.data(m_sortRoleInt);
+        m_keyedRows.push_back(index.row());
+    }
+    return key;
+}
+
 void SortFilterProxyModel::classBegin() {}
 
 void SortFilterProxyModel::componentComplete()
@@ -140,7 +209,12 @@ int SortFilterProxyModel::roleKey(const QByteArray& role) const
 
 bool SortFilterProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const
 {
-    const QRegExp expression = filterRegExp();
+    // Searched in place: a copy of a QRegExp allocates its match state, and
+    // amid a change of the source this runs for every row it changed.
+    std::optional<QRegExp> copied;   // not even constructed when not needed
+    if (m_sourceChanging == 0)
+        copied.emplace(filterRegExp());
+    QRegExp& expression = copied ? *copied : m_changeFilter;
     if (expression.isEmpty())
         return true;
     QAbstractItemModel* model = sourceModel();
@@ -150,7 +224,7 @@ bool SortFilterProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex& so
         const QHash<int, QByteArray> roles = roleNames();
         for (auto role = roles.cbegin(); role != roles.cend(); ++role) {
             const QModelIndex index = model->index(sourceRow, 0, sourceParent);
-            if (model->data(index, role.key()).toString().contains(expression))
+            if (expression.indexIn(model->data(index, role.key()).toString()) != -1)
                 return true;
         }
         return false;
@@ -160,15 +234,73 @@ bool SortFilterProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex& so
         return true;
     // The role number as set; a role given only by name is the base's.
     const int role = m_filterRoleInt != 0 ? m_filterRoleInt : QSortFilterProxyModel::filterRole();
-    return model->data(index, role).toString().contains(expression);
+    return expression.indexIn(model->data(index, role).toString()) != -1;
 }
+
+namespace {
+
+template <typename T>
+int threeWay(const T& left, const T& right)
+{
+    return left < right ? -1 : (right < left ? 1 : 0);
+}
+
+// -1, 0 or 1 as @p left sorts before, with or after @p right (two values of
+// one role): by the value's own type where it has an order, else by the
+// texts, locale-aware. Equal values give 0.
+int compareValues(const QVariant& left, const QVariant& right)
+{
+    switch (static_cast<QMetaType::Type>(left.userType())) {
+    case QMetaType::Int:
+        return threeWay(left.toInt(), right.toInt());
+    case QMetaType::UInt:
+        return threeWay(left.toUInt(), right.toUInt());
+    case QMetaType::LongLong:
+        return threeWay(left.toLongLong(), right.toLongLong());
+    case QMetaType::ULongLong:
+        return threeWay(left.toULongLong(), right.toULongLong());
+    case QMetaType::Double:
+        return threeWay(left.toDouble(), right.toDouble());
+    case QMetaType::QChar:
+        return threeWay(left.toChar(), right.toChar());
+    case QMetaType::QDate:
+        return threeWay(left.toDate(), right.toDate());
+    case QMetaType::QTime:
+        return threeWay(left.toTime(), right.toTime());
+    case QMetaType::QDateTime:
+        return threeWay(left.toDateTime(), right.toDateTime());
+    default: {
+        const QString leftText = left.toString();
+        const QString rightText = right.toString();
+        if (leftText == rightText)
+            return 0;
+        return threeWay(QString::localeAwareCompare(leftText, rightText), 0);
+    }
+    }
+}
+
+} // namespace
 
 bool SortFilterProxyModel::lessThan(const QModelIndex& left, const QModelIndex& right) const
 {
-    const QVariant leftValue = sourceModel()->data(left, m_sortRoleInt);
-    const QVariant rightValue = sourceModel()->data(right, m_sortRoleInt);
-    const bool leftPinned = sourceModel()->data(left, OverviewModel::PinRole).toBool();
-    const bool rightPinned = sourceModel()->data(right, OverviewModel::PinRole).toBool();
+    SortKey leftRead;
+    SortKey rightRead;
+    const SortKey* leftKey = &leftRead;
+    const SortKey* rightKey = &rightRead;
+    if (m_sourceChanging > 0) {
+        const auto rows = static_cast<std::size_t>(std::max(left.row(), right.row())) + 1;
+        if (m_sortKeys.size() < rows)
+            m_sortKeys.resize(std::max<std::size_t>(rows, static_cast<std::size_t>(left.model()->rowCount())));
+        leftKey = &sortKey(left);
+        rightKey = &sortKey(right);
+    } else {
+        leftRead.pinned = left.data(OverviewModel::PinRole).toBool();
+        leftRead.value = left.data(m_sortRoleInt);
+        rightRead.pinned = right.data(OverviewModel::PinRole).toBool();
+        rightRead.value = right.data(m_sortRoleInt);
+    }
+    const bool leftPinned = leftKey->pinned;
+    const bool rightPinned = rightKey->pinned;
     const bool ascending = sortOrder() == Qt::AscendingOrder;
 
     // Pinned items first, whichever the order: the base class swaps the
@@ -177,28 +309,12 @@ bool SortFilterProxyModel::lessThan(const QModelIndex& left, const QModelIndex& 
         return ascending;
     if (!leftPinned && rightPinned)
         return !ascending;
-    if (leftValue == rightValue)
-        return false;
-    switch (static_cast<QMetaType::Type>(leftValue.userType())) {
-    case QMetaType::Int:
-        return leftValue.toInt() < rightValue.toInt();
-    case QMetaType::UInt:
-        return leftValue.toUInt() < rightValue.toUInt();
-    case QMetaType::LongLong:
-        return leftValue.toLongLong() < rightValue.toLongLong();
-    case QMetaType::ULongLong:
-        return leftValue.toULongLong() < rightValue.toULongLong();
-    case QMetaType::Double:
-        return leftValue.toDouble() < rightValue.toDouble();
-    case QMetaType::QChar:
-        return leftValue.toChar() < rightValue.toChar();
-    case QMetaType::QDate:
-        return leftValue.toDate() < rightValue.toDate();
-    case QMetaType::QTime:
-        return leftValue.toTime() < rightValue.toTime();
-    case QMetaType::QDateTime:
-        return leftValue.toDateTime() < rightValue.toDateTime();
-    default:
-        return QString::localeAwareCompare(leftValue.toString(), rightValue.toString()) < 0;
-    }
+    const int order = compareValues(leftKey->value, rightKey->value);
+    if (order != 0)
+        return order < 0;
+    // Equal items keep the order of the source, in either order. A full sort
+    // is stable and would keep it anyway; but the base class re-places a
+    // changed row after its equals, so without this the order of equal rows
+    // would depend on which rows changed, and in which batches.
+    return ascending ? left.row() < right.row() : left.row() > right.row();
 }

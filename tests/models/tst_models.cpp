@@ -8,9 +8,11 @@
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 using M = OverviewModel;
@@ -32,11 +34,11 @@ QSharedPointer<AppItem> makeItem(quint32 id, const QString& name, int priority =
     return item;
 }
 
-QStringList names(const QAbstractItemModel& model)
+QStringList names(const QAbstractItemModel& model, int role = M::AppNameRole)
 {
     QStringList result;
     for (int row = 0; row < model.rowCount(); ++row)
-        result << model.index(row, 0).data(M::AppNameRole).toString();
+        result << model.index(row, 0).data(role).toString();
     return result;
 }
 
@@ -50,6 +52,22 @@ Proxy qmlProxy(QQmlEngine& engine, const QString& name, QObject* source, const Q
     if (!proxy)
         qWarning() << component.errorString();
     return proxy;
+}
+
+// The scenes' proxies over @p model: the list, and each priority row's two stages (the second first).
+std::vector<Proxy> sceneProxies(QQmlEngine& engine, M& model, const QString& sort)
+{
+    static int made = 0;   // a context property of its own for each source
+    const QString ordinary = QStringLiteral("filterRoleInt: 265; filterString: \"0\"; ");
+    std::vector<Proxy> proxies;
+    for (int level = 0; level <= 4; ++level) {
+        proxies.push_back(qmlProxy(engine, QStringLiteral("source%1").arg(made++), &model, level == 0 ? ordinary + sort : ordinary));
+        if (level > 0)
+            proxies.push_back(qmlProxy(engine, QStringLiteral("source%1").arg(made++), proxies.back().get(),
+                                       QStringLiteral("filterRoleInt: 258; filterString: \"^%1$\"; ").arg(level) + sort));
+    }
+    std::reverse(proxies.begin(), proxies.end());
+    return proxies;
 }
 
 } // namespace
@@ -143,6 +161,50 @@ private slots:
         QVERIFY(normal->get(3).property(QStringLiteral("appId")).isUndefined());
         model.remove(4000000000u, App);
         QCOMPARE(names(*normal), (QStringList{"Browser", "Player"}));
+    }
+
+    // A poll's changes, announced together at its end, leave every proxy of the scenes as announcing
+    // them one by one does: ties, rows hidden and shown, removals, adds and the user's changes amid it.
+    void pollAnnouncedTogether()
+    {
+        QRandomGenerator random(12);
+        for (const QString sort : {"sortRoleInt: 264; sortOrder: Qt.AscendingOrder", "sortRoleInt: 262; sortOrder: Qt.DescendingOrder"}) {
+            M oneByOne, together;
+            auto each = [&](auto&& step) { step(oneByOne); step(together); };
+            auto report = [&](void (M::*how)(QSharedPointer<AppItem>), quint32 id) {   // one random report to both
+                const auto item = makeItem(id, QStringLiteral("app%1").arg(random.bounded(3)), 1 + random.bounded(4), random.bounded(5) == 0);
+                item->setDownloadSpeed(random.bounded(3));
+                item->setProcessClass(random.bounded(4) == 0 ? 1 : 0);
+                (together.*how)(QSharedPointer<AppItem>::create(*item));
+                (oneByOne.*how)(item);
+            };
+            quint32 next = 1;
+            while (next <= 40)
+                report(&M::add, next++);
+            QQmlEngine engine;
+            const std::vector<Proxy> reference = sceneProxies(engine, oneByOne, sort);
+            const std::vector<Proxy> proxies = sceneProxies(engine, together, sort);
+            QAbstractItemModelTester tester(&together, QAbstractItemModelTester::FailureReportingMode::QtTest);
+            std::vector<std::unique_ptr<QAbstractItemModelTester>> testers;
+            for (const Proxy& proxy : proxies)
+                testers.push_back(std::make_unique<QAbstractItemModelTester>(proxy.get(), QAbstractItemModelTester::FailureReportingMode::QtTest));
+            for (int poll = 0; poll < 20; ++poll) {
+                together.beginChanges();
+                for (const QString& id : names(oneByOne, M::AppIdRole)) {
+                    const int what = random.bounded(poll % 2 ? 40 : 8);   // 1: new, 2: any removed, 3: any changed, 4-7: changed
+                    const uint chosen = oneByOne.itemAt(static_cast<int>(random.bounded(oneByOne.rowCount())))->id();
+                    if (what == 2)
+                        each([&](M& model) { model.remove(chosen, App); });
+                    else if (what == 1 || (what > 2 && what < 8))
+                        report(what == 1 ? &M::add : &M::change, what == 1 ? next++ : what == 3 ? chosen : id.toUInt());
+                    if (random.bounded(20) == 0)   // the user, on any row
+                        each([&](M& model) { model.set(chosen, App, true, 2); });
+                }
+                together.endChanges();
+                for (std::size_t i = 0; i < proxies.size(); ++i)
+                    QCOMPARE(names(*proxies[i], M::AppIdRole), names(*reference[i], M::AppIdRole));
+            }
+        }
     }
 };
 

@@ -25,7 +25,8 @@ public:
     void sendUpdateState(uint state);
     void appUpdated(QSharedPointer<AppItem> app);
 
-    /// The timer step: LibClient polls the service.
+    /// The timer step: LibClient polls the service, between pollStarted
+    /// and pollFinished.
     void onTimer();
     /// Silences the proxy for good: no ticks, no outgoing signals.
     void stop();
@@ -53,6 +54,10 @@ signals:
     void newUpdateProgressNumeral(uint progress);
     void newProgressDenominator(uint denominator);
     void newUpdateExecuteCommand(QString& command);
+    // Around every poll: what a poll reports comes between the two, so the
+    // receiver can announce one poll's changes together.
+    void pollStarted();
+    void pollFinished();
 
 private:
     void onServerConnectionState(bool isConnected);

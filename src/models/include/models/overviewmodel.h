@@ -7,6 +7,9 @@
 #include <QSharedPointer>
 #include <QVector>
 
+#include <utility>
+#include <vector>
+
 /// The list of applications and sites the views show, in the order they
 /// were added. Fed by the service bridge (add, change, remove) and by the
 /// user (set), whose changes leave through appChanged.
@@ -38,7 +41,16 @@ public:
     /// A new item from the service; an item already present is kept.
     void add(QSharedPointer<AppItem> app);
     /// A changed item from the service; the row keeps its pin and priority.
+    /// Announced at once, or by endChanges() while changes are gathered.
     void change(QSharedPointer<AppItem> app);
+    /// Gathers the changes of one poll: until the matching endChanges(),
+    /// change() keeps its item aside, and endChanges() puts the items in
+    /// their rows and announces them: a few one by one, many with one
+    /// dataChanged, from the first changed row to the last, so that a sorted
+    /// proxy re-sorts once per poll instead of once per row. add, remove and
+    /// set apply and announce what is gathered first.
+    void beginChanges();
+    void endChanges();
     Q_INVOKABLE void remove(uint appId, AppItem::AppType type);
     /// The user's pin and priority; always announced, changed or not.
     Q_INVOKABLE void set(uint appId, uint type, bool pin, int priority);
@@ -52,13 +64,18 @@ signals:
 private:
     using Key = QPair<quint32, int>;
 
-    /// The first row with this id and type, or -1.
+    /// The row with this id and type, or -1.
     int indexOf(quint32 appId, int type) const;
     void reindexFrom(int row);
+    void announceChanges();
 
     QVector<QSharedPointer<AppItem>> m_rows;
     // id and type -> row. Rows are unique by id and type (add keeps the
     // first), so the index gives the same row a search from the top would.
     QHash<Key, int> m_index;
+    mutable int m_nextRow = 0;       // where indexOf looks first
     QHash<int, QByteArray> m_roleNames;
+    int m_gathering = 0;             // depth of beginChanges()
+    // Reports gathered, row and item, applied and announced by endChanges().
+    std::vector<std::pair<int, QSharedPointer<AppItem>>> m_pending;
 };

@@ -4,6 +4,9 @@
 #include <QQmlParserStatus>
 #include <QRegExp>
 #include <QSortFilterProxyModel>
+#include <QVector>
+
+#include <vector>
 
 /// The QML-side sorting and filtering stage over OverviewModel (or over
 /// another of its kind): pinned items first in either order, values compared
@@ -56,6 +59,7 @@ public:
     Q_INVOKABLE QJSValue get(int index) const;
 
     QHash<int, QByteArray> roleNames() const override;
+    void setSourceModel(QAbstractItemModel* model) override;
     void classBegin() override;
     void componentComplete() override;
 
@@ -68,9 +72,32 @@ protected:
     bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
 
 private:
+    // While the base class handles one dataChanged of the source (a poll's
+    // changes, announced together), lessThan reads each source row once and
+    // keeps what it read here: a re-sort compares every row many times, and
+    // reading the rows' items (scattered in memory) each time would cost
+    // most of it. Meanwhile filterAcceptsRow uses one copy of the filter
+    // expression (m_changeFilter), which filterString and filterSyntax keep
+    // up to date.
+    struct SortKey {
+        quint32 stamp = 0;   // valid while equal to m_keyStamp
+        int role = 0;
+        bool pinned = false;
+        QVariant value;
+    };
+    const SortKey& sortKey(const QModelIndex& index) const;
+    void forgetSortKeys();
+    void applyFilter(const QRegExp& expression);
+
     bool m_complete = false;
     QByteArray m_sortRole;
     QByteArray m_filterRole;
     int m_sortRoleInt = 0;
     int m_filterRoleInt = 0;
+    int m_sourceChanging = 0;        // depth inside the source's dataChanged
+    mutable QRegExp m_changeFilter;
+    quint32 m_keyStamp = 1;
+    mutable std::vector<SortKey> m_sortKeys;
+    mutable std::vector<int> m_keyedRows;
+    QVector<QMetaObject::Connection> m_sourceConnections;
 };
