@@ -48,6 +48,18 @@ std::uint8_t* recordAddress(const platform::SharedRegion& mapping, std::uint64_t
     return mapping.base() + sizeof(RegionHeader) + index * recordSize;
 }
 
+// Asks the processor to fetch @p size bytes at @p address into the cache.
+// In a large table a record and its mirror entry are far from anything the
+// walk touched before; fetched one record ahead, they arrive while the
+// current one is reported. (Never faults, not even beyond a file's end.)
+void prefetch(const void* address, std::size_t size)
+{
+    constexpr std::size_t kLine = 64;
+    const auto* bytes = static_cast<const char*>(address);
+    for (std::size_t offset = 0; offset < size; offset += kLine)
+        __builtin_prefetch(bytes + offset);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -93,6 +105,10 @@ struct TableOps {
     Table<Payload>& region;
     TableState<Payload>& table;
     Callback& callback;
+    // Whether entries may be marked unseen after the walk.
+    bool marked = false;
+    // The record being taken over, read from the region.
+    Record scratch;
 
     TableOps(Tables& tables, const LinkSide& linkSide)
         : side(linkSide)
@@ -107,7 +123,7 @@ struct TableOps {
     void reportAdded(std::uint32_t id, const Payload& payload);
     void reportRemoved(std::uint32_t id);
     // Takes @p record over into @p entry and reports the change.
-    void takeOver(Record& entry, const Record& record, std::int32_t& result);
+    void takeOver(Record& entry, Record& record, std::int32_t& result);
 
     void report(int problem, const RegionHeader& header, const std::string& detail)
     {
@@ -170,13 +186,11 @@ struct TableOps {
         if (header.generation == table.lastGeneration)
             return;
 
-        for (auto& entry : table.mirror)
-            entry.second.mark = 1;
-
         if (!walk(result))
             return;
 
-        removeUnseen();
+        if (marked)
+            removeUnseen();
 
         // The region as this pull leaves it, which a nested publish may have
         // rewritten since the walk began.
@@ -191,22 +205,43 @@ struct TableOps {
     // Walks the records below count, re-reading count on every step (a nested
     // request may rewrite the table), and never past the file's end. Returns
     // false when a fault ended the walk; the table then counts as unchanged.
+    //
+    // Every entry the walk does not find in the region is marked unseen and
+    // removed after it. Marks are set lazily: both sides write a table in
+    // ascending id, so as long as each record is the mirror's next entry in
+    // that order (`order[next]`), the entries before `next` are the ones
+    // seen and no entry needs its mark, nor a record a search of the tree.
+    // The first record past `order[next]` marks the entries from `next` on
+    // unseen, and the walk goes on by searching.
     bool walk(std::int32_t& result)
     {
         std::uint64_t available = recordsInFile(region.mapping.knownSize(), kRecordSize);
+        const std::uint64_t walkNumber = ++table.walks;
+        const std::uint64_t removals = table.mirror.removals();
+        const auto& order = table.mirror.inOrder();
+        std::size_t next = 0;
+        bool inOrder = true;
+        marked = false;
         for (std::uint64_t i = 0;; ++i) {
+            if (table.walks != walkNumber || table.mirror.removals() != removals) {
+                // A report pulled this table again or dropped entries: that
+                // settled the marks, and `order` may hold entries that are
+                // gone. Whatever is marked is looked for after the walk.
+                inOrder = false;
+                marked = true;
+            }
             RegionHeader header{};
             if (!readHeader(header))
                 return abandonWalk(header, i);
             if (i >= header.count)
-                return true;
+                break;
             if (i >= available) {
                 available = recordsInFile(region.mapping.refreshSize(), kRecordSize);
                 if (i >= available) {
                     report(kCountBeyondFile, header,
                            "count claims more records than region " + region.mapping.path()
                                + " holds (" + std::to_string(available) + "); reading those");
-                    return true;
+                    break;
                 }
             }
             const std::uint8_t* address = recordAddress(region.mapping, i, kRecordSize);
@@ -214,23 +249,52 @@ struct TableOps {
             if (!platform::guardedRead(&head, address, sizeof head))
                 return abandonWalk(header, i);
 
-            auto found = table.mirror.find(head.id);
-            if (found == table.mirror.end()) {
-                Record record{};
-                if (!platform::guardedRead(&record, address, sizeof record))
-                    return abandonWalk(header, i);
-                record.mark = 0;
-                auto inserted = table.mirror.emplace(record.id, record).first;
-                reportAdded(inserted->first, inserted->second.payload);
-            } else {
-                found->second.mark = 0;
-                if (found->second.sequence < head.sequence) {
-                    Record record{};
-                    if (!platform::guardedRead(&record, address, sizeof record))
-                        return abandonWalk(header, i);
-                    takeOver(found->second, record, result);
+            Record* entry = nullptr;
+            if (inOrder && next < order.size()) {
+                if (order[next]->first == head.id) {
+                    entry = &order[next]->second;
+                    if (++next < order.size()) {
+                        prefetch(order[next], sizeof *order[next]);
+                        prefetch(address + kRecordSize, kRecordSize);
+                    }
+                } else if (order[next]->first < head.id) {
+                    markUnseen(order, next);
+                    inOrder = false;
                 }
             }
+            if (entry == nullptr) {
+                const auto found = table.mirror.find(head.id);
+                if (found != table.mirror.end())
+                    entry = &found->second;
+            }
+
+            if (entry == nullptr) {
+                if (!platform::guardedRead(&scratch, address, sizeof scratch))
+                    return abandonWalk(header, i);
+                scratch.mark = 0;
+                auto inserted = table.mirror.emplace(scratch.id, scratch).first;
+                reportAdded(inserted->first, inserted->second.payload);
+            } else {
+                entry->mark = 0;
+                if (entry->sequence < head.sequence) {
+                    if (!platform::guardedRead(&scratch, address, sizeof scratch))
+                        return abandonWalk(header, i);
+                    takeOver(*entry, scratch, result);
+                }
+            }
+        }
+        if (inOrder)
+            markUnseen(order, next);
+        return true;
+    }
+
+    // Marks the entries of @p order from @p from on unseen.
+    template <typename Order>
+    void markUnseen(const Order& order, std::size_t from)
+    {
+        for (; from < order.size(); ++from) {
+            order[from]->second.mark = 1;
+            marked = true;
         }
     }
 
@@ -266,7 +330,7 @@ struct TableOps {
 
     struct WriteContext {
         std::uint8_t* target;
-        const std::map<std::uint32_t, Record>* mirror;
+        const Mirror<Record>* mirror;
     };
 
     static void writeRecords(void* context)
@@ -374,7 +438,7 @@ void TableOps<StringTable>::reportRemoved(std::uint32_t id)
 }
 
 template <>
-void TableOps<ParameterTable>::takeOver(Record& entry, const Record& record, std::int32_t& result)
+void TableOps<ParameterTable>::takeOver(Record& entry, Record& record, std::int32_t& result)
 {
     entry.sequence = record.sequence;
     entry.id = record.id;
@@ -385,7 +449,7 @@ void TableOps<ParameterTable>::takeOver(Record& entry, const Record& record, std
 }
 
 template <>
-void TableOps<StringTable>::takeOver(Record& entry, const Record& record, std::int32_t&)
+void TableOps<StringTable>::takeOver(Record& entry, Record& record, std::int32_t&)
 {
     entry.sequence = record.sequence;
     entry.id = record.id;
@@ -393,28 +457,40 @@ void TableOps<StringTable>::takeOver(Record& entry, const Record& record, std::i
     callback.onStringChanged(record.id, textFromField(entry.payload.text));
 }
 
-// Applications and sites: a client keeps its own priority and pin, the
-// service keeps its own speeds; everything else comes from the record.
-template <typename Payload>
-void takeOverShared(bool serviceSide, TableRecord<Payload>& entry, const TableRecord<Payload>& record)
+// Copies the 64-byte blocks of @p source that differ from @p target: an
+// entry taken over mostly differs in a few numbers, and a block left alone
+// is not written back from the cache.
+void copyChangedBlocks(void* target, const void* source, std::size_t size)
 {
-    const std::uint8_t oldPinned = entry.payload.isPinned;
-    const std::uint32_t oldPriority = entry.payload.priority;
-    const std::uint32_t oldDownload = entry.payload.downloadSpeed;
-    const std::uint32_t oldUpload = entry.payload.uploadSpeed;
-    entry.id = record.id;
-    entry.payload = record.payload;
-    if (serviceSide) {
-        entry.payload.downloadSpeed = oldDownload;
-        entry.payload.uploadSpeed = oldUpload;
-    } else {
-        entry.payload.priority = oldPriority;
-        entry.payload.isPinned = oldPinned;
+    constexpr std::size_t kBlock = 64;
+    auto* to = static_cast<std::uint8_t*>(target);
+    const auto* from = static_cast<const std::uint8_t*>(source);
+    for (std::size_t offset = 0; offset < size; offset += kBlock) {
+        const std::size_t length = std::min(kBlock, size - offset);
+        if (std::memcmp(to + offset, from + offset, length) != 0)
+            std::memcpy(to + offset, from + offset, length);
     }
 }
 
+// Applications and sites: a client keeps its own priority and pin, the
+// service keeps its own speeds; everything else comes from the record (a
+// copy, which this changes).
+template <typename Payload>
+void takeOverShared(bool serviceSide, TableRecord<Payload>& entry, TableRecord<Payload>& record)
+{
+    if (serviceSide) {
+        record.payload.downloadSpeed = entry.payload.downloadSpeed;
+        record.payload.uploadSpeed = entry.payload.uploadSpeed;
+    } else {
+        record.payload.priority = entry.payload.priority;
+        record.payload.isPinned = entry.payload.isPinned;
+    }
+    entry.id = record.id;
+    copyChangedBlocks(&entry.payload, &record.payload, sizeof(Payload));
+}
+
 template <>
-void TableOps<AppTable>::takeOver(Record& entry, const Record& record, std::int32_t&)
+void TableOps<AppTable>::takeOver(Record& entry, Record& record, std::int32_t&)
 {
     takeOverShared(side.serviceSide, entry, record);
     callback.onAppChanged(entry.payload.id, entry.payload);
@@ -423,7 +499,7 @@ void TableOps<AppTable>::takeOver(Record& entry, const Record& record, std::int3
 }
 
 template <>
-void TableOps<SiteTable>::takeOver(Record& entry, const Record& record, std::int32_t&)
+void TableOps<SiteTable>::takeOver(Record& entry, Record& record, std::int32_t&)
 {
     takeOverShared(side.serviceSide, entry, record);
     callback.onSiteChanged(entry.payload.id, entry.payload);

@@ -16,19 +16,116 @@
 
 #include <cstdint>
 #include <map>
+#include <memory_resource>
 #include <vector>
 
 namespace servicelink::detail {
+
+/// @brief A table's mirror: its entries by id, iterated in ascending id.
+///
+/// An ordered map whose insertions and removals all go through here, so
+/// that it can also hand out its entries as an array in ascending id
+/// (`inOrder`), built again only after the set of ids changed: a walk over
+/// a large table then takes no step through the tree and can fetch the
+/// entries ahead of their use.
+///
+/// The entries live in chunks of their own, side by side in the order they
+/// were added (mostly the order of their ids), not spread through the heap
+/// between what the reports allocate: a pass over a large table reads memory
+/// in order, and the items the reports build lie together too.
+template <typename Record>
+class Mirror {
+public:
+    using Map = std::pmr::map<std::uint32_t, Record>;
+    using Entry = typename Map::value_type;
+    using iterator = typename Map::iterator;
+    using const_iterator = typename Map::const_iterator;
+
+    iterator begin() { return m_entries.begin(); }
+    iterator end() { return m_entries.end(); }
+    const_iterator begin() const { return m_entries.begin(); }
+    const_iterator end() const { return m_entries.end(); }
+    auto rbegin() const { return m_entries.rbegin(); }
+    auto rend() const { return m_entries.rend(); }
+    std::size_t size() const { return m_entries.size(); }
+    iterator find(std::uint32_t id) { return m_entries.find(id); }
+    const_iterator find(std::uint32_t id) const { return m_entries.find(id); }
+    std::size_t count(std::uint32_t id) const { return m_entries.count(id); }
+
+    /// The entry for @p id, inserted value-initialised if absent.
+    Record& operator[](std::uint32_t id)
+    {
+        const auto [entry, inserted] = m_entries.try_emplace(id);
+        m_changes += inserted ? 1 : 0;
+        return entry->second;
+    }
+    std::pair<iterator, bool> emplace(std::uint32_t id, const Record& record)
+    {
+        auto result = m_entries.emplace(id, record);
+        m_changes += result.second ? 1 : 0;
+        return result;
+    }
+    iterator erase(iterator entry)
+    {
+        ++m_changes;
+        ++m_removals;
+        return m_entries.erase(entry);
+    }
+    std::size_t erase(std::uint32_t id)
+    {
+        const std::size_t erased = m_entries.erase(id);
+        m_changes += erased;
+        m_removals += erased;
+        return erased;
+    }
+    void clear()
+    {
+        ++m_changes;
+        ++m_removals;
+        m_entries.clear();
+    }
+
+    /// +1 by every removal: an entry of `inOrder` stays valid as long as
+    /// this stays the same.
+    std::uint64_t removals() const { return m_removals; }
+
+    /// The entries in ascending id, valid until the next insertion or
+    /// removal (a later call builds the array again).
+    const std::vector<Entry*>& inOrder()
+    {
+        if (m_orderedAt != m_changes) {
+            m_order.clear();
+            m_order.reserve(m_entries.size());
+            for (Entry& entry : m_entries)
+                m_order.push_back(&entry);
+            m_orderedAt = m_changes;
+        }
+        return m_order;
+    }
+
+private:
+    std::pmr::unsynchronized_pool_resource m_pool{std::pmr::pool_options{0, sizeof(Record) + 64}};
+    Map m_entries{&m_pool};
+    std::uint64_t m_changes = 0;      // +1 by every insertion or removal
+    std::uint64_t m_removals = 0;
+    std::uint64_t m_orderedAt = ~std::uint64_t{0};   // m_changes when m_order was built
+    std::vector<Entry*> m_order;
+};
 
 /// @brief One table's mirror and bookkeeping.
 template <typename Payload>
 struct TableState {
     std::uint64_t changeCounter = 0;      ///< +1 by every local modification
-    std::map<std::uint32_t, TableRecord<Payload>> mirror;
+    Mirror<TableRecord<Payload>> mirror;
     RegionHeader* header = nullptr;       ///< into the view; null while not connected
     std::uint64_t lastPublished = 0;      ///< changeCounter at the last publish
     std::uint64_t lastGeneration = 0;     ///< generation at the last pull or publish
     std::uint32_t epoch = 0;
+    /// +1 at the start of every walk over the region: a walk that finds it
+    /// changed after a report knows that a request issued from the report
+    /// pulled this table again, which settled every mark and may have
+    /// dropped entries.
+    std::uint64_t walks = 0;
     /// Ids of the entries a new epoch dropped whose removal is still to be
     /// reported, highest id first (taken from the back: reported ascending);
     /// any pull of the table reports them before anything else.
