@@ -62,6 +62,15 @@ void AppItem::setIconPath(const QString& text)
 {
     if (text == m_iconPath)
         return;
+    if (text.isEmpty()) {   // names no file
+        m_iconPath = kDefaultIcon;
+        return;
+    }
+    const QFileInfo file(text);
+    if (!file.exists() || !file.isFile() || !imageChecks().loadsAsImage(file)) {
+        m_iconPath = kDefaultIcon;
+        return;
+    }
     QString candidate = QDir::toNativeSeparators(text);
     if (!text.startsWith(QLatin1String("file:"))) {
         // An absolute Unix path gives file:///path; a drive path keeps the
@@ -69,10 +78,7 @@ void AppItem::setIconPath(const QString& text)
         candidate.prepend(candidate.startsWith(QLatin1Char('/')) ? QStringLiteral("file://")
                                                                  : QStringLiteral("file:///"));
     }
-    const QFileInfo file(text);
-    const bool usable = !text.isEmpty() && file.exists() && file.isFile()
-                        && imageChecks().loadsAsImage(file);
-    m_iconPath = usable ? candidate : kDefaultIcon;
+    m_iconPath = candidate;
 }
 
 void AppItem::debugPrint() const
@@ -81,4 +87,37 @@ void AppItem::debugPrint() const
                       << static_cast<int>(m_type) << " priority " << m_priority << " iconPath " << m_iconPath
                       << " downloadSpeed " << m_downloadSpeed << " process class " << m_processClass
                       << " uploadSpeed " << m_uploadSpeed;
+}
+
+void AppItem::shareTexts(const AppItem& other)
+{
+    if (m_name == other.m_name)
+        m_name = other.m_name;
+    if (m_iconPath == other.m_iconPath)
+        m_iconPath = other.m_iconPath;
+}
+
+void AppItem::takeReport(AppItem& report)
+{
+    // A text both share stays as it is: assigning it would write to its
+    // counts, which in a large model are far from anything touched lately.
+    if (m_name.constData() != report.m_name.constData())
+        m_name.swap(report.m_name);
+    if (m_iconPath.constData() != report.m_iconPath.constData())
+        m_iconPath.swap(report.m_iconPath);
+    report.m_name = QString();
+    report.m_iconPath = QString();
+    m_id = report.m_id;
+    m_pin = report.m_pin;
+    m_priority = report.m_priority;
+    m_downloadSpeed = report.m_downloadSpeed;
+    m_uploadSpeed = report.m_uploadSpeed;
+    m_processClass = report.m_processClass;
+    m_type = report.m_type;
+}
+
+void AppItem::prefetchTexts() const
+{
+    __builtin_prefetch(m_name.constData());
+    __builtin_prefetch(m_iconPath.constData());
 }

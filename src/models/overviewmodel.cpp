@@ -41,6 +41,9 @@ QVariant OverviewModel::data(const QModelIndex& index, int role) const
     const AppItem* item = m_rows.at(row).data();
     if (item == nullptr)
         return {};
+    // The proxies read the rows in order, each a pass over all of them.
+    if (row + 2 < m_rows.size())
+        __builtin_prefetch(m_rows.at(row + 2).data());
     switch (role) {
     case AppIdRole:
         return QVariant::fromValue<uint>(item->id());
@@ -96,6 +99,21 @@ int OverviewModel::indexOf(quint32 appId, int type) const
     return row;
 }
 
+void OverviewModel::prefetchRows(int row) const
+{
+    // The items of a large model lie far apart in memory: the ones of the
+    // next two rows are fetched while this row is handled, the texts of the
+    // next row (whose item arrived at the previous call).
+    if (row + 1 < m_rows.size()) {
+        const AppItem* item = m_rows.at(row + 1).data();
+        const char* bytes = reinterpret_cast<const char*>(item);
+        __builtin_prefetch(bytes - 16);   // the shared pointer's counts
+        __builtin_prefetch(bytes + sizeof(AppItem) - 1);
+    }
+    if (row >= 0 && row < m_rows.size())
+        m_rows.at(row)->prefetchTexts();
+}
+
 void OverviewModel::reindexFrom(int row)
 {
     for (int i = row; i < m_rows.size(); ++i)
@@ -140,8 +158,15 @@ void OverviewModel::change(QSharedPointer<AppItem> app)
     const QSharedPointer<AppItem>& current = m_rows.at(row);
     app->setPin(current->pin());
     app->setPriority(current->priority());
+    // Texts the report repeats stay the row's own: the report's copies go at
+    // once, and their memory serves the next report.
+    app->shareTexts(*current);
+    prefetchRows(row + 1);
     if (m_gathering > 0) {
-        m_pending.emplace_back(row, std::move(app));
+        // The values, not the item: the row keeps its own item and takes
+        // them when the poll ends, and the report's item goes at once, its
+        // memory serving the next report.
+        m_pending.push_back(PendingChange{row, *app});
         return;
     }
     m_rows[row] = app;
@@ -167,11 +192,11 @@ void OverviewModel::announceChanges()
     if (m_pending.empty())
         return;
     // Taken first: a slot of dataChanged may change rows again.
-    std::vector<std::pair<int, QSharedPointer<AppItem>>> pending;
+    std::vector<PendingChange> pending;
     pending.swap(m_pending);
     // By row (the service reports in row order, so this is rarely needed);
     // two reports for one row stay in their order.
-    const auto byRow = [](const auto& a, const auto& b) { return a.first < b.first; };
+    const auto byRow = [](const auto& a, const auto& b) { return a.row < b.row; };
     if (!std::is_sorted(pending.begin(), pending.end(), byRow))
         std::stable_sort(pending.begin(), pending.end(), byRow);
 
@@ -186,17 +211,20 @@ void OverviewModel::announceChanges()
     if (pending.size() * 4 <= static_cast<std::size_t>(m_rows.size())) {
         for (auto& entry : pending) {
             // Found again: a slot of an earlier dataChanged may have moved rows.
-            const int row = indexOf(entry.second->id(), entry.second->type());
+            const int row = indexOf(entry.report.id(), entry.report.type());
             if (row < 0)
                 continue;
-            m_rows[row] = std::move(entry.second);
+            m_rows[row]->takeReport(entry.report);
             const QModelIndex changed = index(row);
             emit dataChanged(changed, changed, {});
         }
     } else {
-        for (auto& [row, item] : pending)
-            m_rows[row] = std::move(item);
-        emit dataChanged(index(pending.front().first), index(pending.back().first), {});
+        for (std::size_t i = 0; i < pending.size(); ++i) {
+            if (i + 1 < pending.size())
+                prefetchRows(pending[i + 1].row);
+            m_rows[pending[i].row]->takeReport(pending[i].report);
+        }
+        emit dataChanged(index(pending.front().row), index(pending.back().row), {});
     }
     if (m_pending.empty()) {   // the vector's room serves the next poll
         pending.clear();

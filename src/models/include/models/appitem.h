@@ -50,6 +50,14 @@ public:
     /// One debug line with every field.
     void debugPrint() const;
 
+    /// Takes @p other's name and icon where they equal this item's, so that
+    /// the two items share one copy of each text.
+    void shareTexts(const AppItem& other);
+    /// Takes every value of @p report, which gives up its texts.
+    void takeReport(AppItem& report);
+    /// Asks the processor to fetch the item's texts into the cache.
+    void prefetchTexts() const;
+
 private:
     quint32 m_id;
     bool m_pin = false;

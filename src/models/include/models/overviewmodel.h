@@ -67,6 +67,9 @@ private:
     /// The row with this id and type, or -1.
     int indexOf(quint32 appId, int type) const;
     void reindexFrom(int row);
+    /// Fetches into the cache what handling @p row and the rows after it
+    /// will read.
+    void prefetchRows(int row) const;
     void announceChanges();
 
     QVector<QSharedPointer<AppItem>> m_rows;
@@ -76,6 +79,10 @@ private:
     mutable int m_nextRow = 0;       // where indexOf looks first
     QHash<int, QByteArray> m_roleNames;
     int m_gathering = 0;             // depth of beginChanges()
-    // Reports gathered, row and item, applied and announced by endChanges().
-    std::vector<std::pair<int, QSharedPointer<AppItem>>> m_pending;
+    // Reports gathered, row and values, applied and announced by endChanges().
+    struct PendingChange {
+        int row;
+        AppItem report;
+    };
+    std::vector<PendingChange> m_pending;
 };
