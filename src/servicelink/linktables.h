@@ -14,12 +14,73 @@
 #include "platform/namedevent.h"
 #include "platform/sharedregion.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <memory_resource>
+#include <new>
 #include <vector>
 
 namespace servicelink::detail {
+
+/// @brief Memory for one table's mirror: blocks of the one size its entries
+/// take, carved side by side from chunks of its own in the order they are
+/// asked for. A freed block serves the next request; the chunks go when the
+/// pool goes. Any other size comes from the heap.
+class EntryPool final : public std::pmr::memory_resource {
+public:
+    EntryPool() = default;
+    EntryPool(const EntryPool&) = delete;
+    EntryPool& operator=(const EntryPool&) = delete;
+
+private:
+    static constexpr std::size_t kBlocksPerChunk = 64;
+
+    struct FreeBlock {
+        FreeBlock* next;
+    };
+
+    void* do_allocate(std::size_t bytes, std::size_t alignment) override
+    {
+        if (m_blockSize == 0 && bytes >= sizeof(FreeBlock) && alignment <= alignof(std::max_align_t))
+            m_blockSize = (bytes + alignof(std::max_align_t) - 1) / alignof(std::max_align_t)
+                          * alignof(std::max_align_t);
+        if (m_blockSize == 0 || bytes > m_blockSize || alignment > alignof(std::max_align_t))
+            return std::pmr::new_delete_resource()->allocate(bytes, alignment);
+        if (m_free != nullptr) {
+            FreeBlock* block = m_free;
+            m_free = block->next;
+            return block;
+        }
+        if (m_unused == 0) {
+            m_chunks.push_back(std::make_unique<std::max_align_t[]>(
+                kBlocksPerChunk * m_blockSize / sizeof(std::max_align_t)));
+            m_unused = kBlocksPerChunk;
+        }
+        auto* chunk = reinterpret_cast<std::byte*>(m_chunks.back().get());
+        return chunk + (kBlocksPerChunk - m_unused--) * m_blockSize;
+    }
+
+    void do_deallocate(void* pointer, std::size_t bytes, std::size_t alignment) override
+    {
+        if (m_blockSize == 0 || bytes > m_blockSize || alignment > alignof(std::max_align_t)) {
+            std::pmr::new_delete_resource()->deallocate(pointer, bytes, alignment);
+            return;
+        }
+        m_free = new (pointer) FreeBlock{m_free};
+    }
+
+    bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override
+    {
+        return this == &other;
+    }
+
+    std::size_t m_blockSize = 0;   // of the first request; 0 until then
+    std::vector<std::unique_ptr<std::max_align_t[]>> m_chunks;
+    std::size_t m_unused = 0;      // blocks of the last chunk not handed out yet
+    FreeBlock* m_free = nullptr;
+};
 
 /// @brief A table's mirror: its entries by id, iterated in ascending id.
 ///
@@ -104,7 +165,7 @@ public:
     }
 
 private:
-    std::pmr::unsynchronized_pool_resource m_pool{std::pmr::pool_options{0, sizeof(Record) + 64}};
+    EntryPool m_pool;
     Map m_entries{&m_pool};
     std::uint64_t m_changes = 0;      // +1 by every insertion or removal
     std::uint64_t m_removals = 0;
