@@ -32,13 +32,17 @@ public:
         QImageReader reader(path);
         reader.setDecideFormatFromContent(true);
         const bool image = !reader.read().isNull();
-        if (m_entries.size() > 4096)
+        // Forgotten all at once, and only past what any table holds: a
+        // cache smaller than the icons in use would forget each one before
+        // its next report, and decode every icon at every poll.
+        if (m_entries.size() >= kMostEntries)
             m_entries.clear();
         m_entries.insert(path, Entry{size, modified, image});
         return image;
     }
 
 private:
+    static constexpr int kMostEntries = 1 << 16;
     struct Entry {
         qint64 size;
         qint64 modified;

@@ -5,11 +5,13 @@
 #include "models/sortfilterproxymodel.h"
 
 #include <QAbstractItemModelTester>
+#include <QImage>
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
@@ -205,6 +207,46 @@ private slots:
                     QCOMPARE(names(*proxies[i], M::AppIdRole), names(*reference[i], M::AppIdRole));
             }
         }
+    }
+
+    // An icon is shown when its file loads as an image, else the default; the check is remembered
+    // while the file keeps its size and time, also for more icons than a large table's.
+    void iconsCheckedOnceWhileUnchanged()
+    {
+        QTemporaryDir dir;
+        QImage pixel(1, 1, QImage::Format_RGB32);
+        pixel.fill(Qt::red);
+        const auto shown = [](const QString& path) {
+            AppItem item(1);
+            item.setIconPath(path);
+            return item.iconPath();
+        };
+        QFile text(dir.filePath(QStringLiteral("text.png")));
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("not an image") > 0);
+        text.close();
+        for (const QString& path : {QString(), dir.path(), dir.filePath(QStringLiteral("missing.png")), text.fileName()})
+            QCOMPARE(shown(path), AppItem::kDefaultIcon);
+
+        QStringList icons;
+        for (int i = 0; i < 5000; ++i) {
+            icons << dir.filePath(QStringLiteral("%1.png").arg(i));
+            QVERIFY(pixel.save(icons.last()));
+            QCOMPARE(shown(icons.last()), QStringLiteral("file://") + icons.last());
+        }
+        // Spoilt in place, with the same size and time (or a later one): still the checked icon.
+        const auto spoil = [](const QString& path, qint64 later) {
+            QFile file(path);
+            const QDateTime time = QFileInfo(path).lastModified().addSecs(later);
+            const QByteArray junk(static_cast<int>(file.size()), 'x');
+            return file.open(QIODevice::ReadWrite) && file.write(junk) == junk.size() && file.flush()
+                   && file.setFileTime(time, QFileDevice::FileModificationTime);
+        };
+        for (const QString& icon : icons) {
+            QVERIFY(spoil(icon, 0));
+            QCOMPARE(shown(icon), QStringLiteral("file://") + icon);
+        }
+        QVERIFY(spoil(icons.first(), 5));   // a new time: checked again
+        QCOMPARE(shown(icons.first()), AppItem::kDefaultIcon);
     }
 };
 
