@@ -21,6 +21,18 @@ const Payload* findEntry(const detail::TableState<Payload>& table, std::uint32_t
     return found != table.mirror.end() ? &found->second.payload : nullptr;
 }
 
+// Copies the mirror's entry for @p id into @p payload: 0, or -1 when there
+// is none.
+template <typename Payload>
+std::int32_t copyEntry(const detail::TableState<Payload>& table, std::uint32_t id, Payload& payload)
+{
+    const Payload* found = findEntry(table, id);
+    if (found == nullptr)
+        return -1;
+    payload = *found;
+    return 0;
+}
+
 // The writing request: pull, store, raise sequence and change counter, publish.
 template <typename Payload, typename Store>
 std::int32_t writeEntry(VelComm& link, platform::NamedMutex& mutex, int waitLimitMs,
@@ -60,11 +72,7 @@ std::int32_t VelComm::controlCenterSetParameter(std::uint32_t id, std::uint32_t 
 
 std::int32_t VelComm::getApplication(std::uint32_t id, AppInfo& info) const
 {
-    const auto* found = m_connected ? findEntry(m_tables->apps.state, id) : nullptr;
-    if (found == nullptr)
-        return -1;
-    info = *found;
-    return 0;
+    return m_connected ? copyEntry(m_tables->apps.state, id, info) : -1;
 }
 
 std::int32_t VelComm::controlCenterModifyApplication(const AppInfo& info)
@@ -77,11 +85,7 @@ std::int32_t VelComm::controlCenterModifyApplication(const AppInfo& info)
 
 std::int32_t VelComm::getSite(std::uint32_t id, SiteInfo& info) const
 {
-    const auto* found = m_connected ? findEntry(m_tables->sites.state, id) : nullptr;
-    if (found == nullptr)
-        return -1;
-    info = *found;
-    return 0;
+    return m_connected ? copyEntry(m_tables->sites.state, id, info) : -1;
 }
 
 std::int32_t VelComm::controlCenterModifySite(const SiteInfo& info)
@@ -115,18 +119,28 @@ std::int32_t VelComm::setString(std::uint32_t id, const std::u16string& text)
 
 namespace {
 
+// The adding request. It pulls first, like every writing request: a new
+// epoch found by the pull drops the mirror, and must not drop the entry being
+// added. An id the mirror holds already is left as it is.
 template <typename Payload>
-void addEntry(detail::TableState<Payload>& table, const Payload& payload)
+std::int32_t addEntry(VelComm& link, platform::NamedMutex& mutex, int waitLimitMs,
+                      detail::TableState<Payload>& table, const Payload& payload)
 {
-    if (table.mirror.count(payload.id) != 0)
-        return;
-    TableRecord<Payload> record{};
-    record.sequence = table.changeCounter;
-    record.mark = 0;
-    record.id = payload.id;
-    record.payload = payload;
-    table.mirror.emplace(payload.id, record);
-    ++table.changeCounter;
+    platform::NamedMutexLocker lock(mutex, waitLimitMs);
+    if (!lock.ownsLock())
+        return -1;
+    const std::int32_t pulled = link.pull();
+    if (table.mirror.count(payload.id) == 0) {
+        TableRecord<Payload> record{};
+        record.sequence = table.changeCounter;
+        record.mark = 0;
+        record.id = payload.id;
+        record.payload = payload;
+        table.mirror.emplace(payload.id, record);
+        ++table.changeCounter;
+    }
+    const std::int32_t synchronised = link.synchronise();
+    return synchronised == -1 ? -1 : std::max(pulled, synchronised);
 }
 
 template <typename Payload>
@@ -143,30 +157,14 @@ std::int32_t VelComm::addApplication(const AppInfo& info)
 {
     if (!m_connected)
         return -1;
-    // Pull first, like every writing request: a new epoch found by the pull
-    // drops the mirror, and must not drop the entry being added.
-    platform::NamedMutexLocker lock(m_linkMutex, m_waitLimitMs);
-    if (!lock.ownsLock())
-        return -1;
-    const std::int32_t pulled = pull();
-    addEntry(m_tables->apps.state, info);
-    const std::int32_t synchronised = synchronise();
-    return synchronised == -1 ? -1 : std::max(pulled, synchronised);
+    return addEntry(*this, m_linkMutex, m_waitLimitMs, m_tables->apps.state, info);
 }
 
 std::int32_t VelComm::addSite(const SiteInfo& info)
 {
     if (!m_connected)
         return -1;
-    // Pull first, like every writing request: a new epoch found by the pull
-    // drops the mirror, and must not drop the entry being added.
-    platform::NamedMutexLocker lock(m_linkMutex, m_waitLimitMs);
-    if (!lock.ownsLock())
-        return -1;
-    const std::int32_t pulled = pull();
-    addEntry(m_tables->sites.state, info);
-    const std::int32_t synchronised = synchronise();
-    return synchronised == -1 ? -1 : std::max(pulled, synchronised);
+    return addEntry(*this, m_linkMutex, m_waitLimitMs, m_tables->sites.state, info);
 }
 
 std::int32_t VelComm::listApplicationIds(std::vector<std::uint32_t>& ids) const
